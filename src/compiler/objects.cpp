@@ -1,0 +1,107 @@
+// Building entries from a parsed command, with sibling sources removed by identity, and writing
+// them as JSON entries and as the verbose dump.
+#include "compiler/objects.h"
+
+static i32 same_token(Str a, Str b) { return a.data == b.data && a.len == b.len; }
+
+// The first node of list that holds exactly this token (same bytes in memory), or null.
+static StrNode* find_token(const StrList* list, Str token) {
+    for (StrNode* node = list->head; node; node = node->next)
+        if (same_token(node->value, token)) return node;
+    return nullptr;
+}
+
+static CommandObject* new_object(const ParsedCommand* command, Str directory, Str source, Arena* arena) {
+    CommandObject* object = (CommandObject*)arena_alloc(arena, 1, sizeof(CommandObject), 8);
+    object->directory = directory;
+    object->file = source;
+    object->output = command->output;
+    object->ok = 1;
+    for (StrNode* node = command->args.head; node; node = node->next)
+        list_append(&object->arguments, arena, node->value);
+    return object;
+}
+
+// Every object loses the other objects' sources. An empty source never entered the
+// arguments, so no node holds it and nothing is removed for it.
+static void remove_sibling_sources(CommandObject* first) {
+    for (CommandObject* a = first; a; a = a->next) {
+        for (CommandObject* b = first; b; b = b->next) {
+            if (b == a) continue;
+            StrNode* node = find_token(&b->arguments, a->file);
+            if (node) list_unlink(&b->arguments, node);
+        }
+    }
+}
+
+i64 build_command_objects(const ParsedCommand* command, const DirStack* stack, Arena* arena, CommandChain* chain) {
+    Str directory = str_clone(arena, current_directory(stack));
+    CommandObject* first = nullptr;
+    CommandObject* last = nullptr;
+    for (StrNode* source = command->sources.head; source; source = source->next) {
+        CommandObject* object = new_object(command, directory, source->value, arena);
+        if (last) last->next = object;
+        else first = object;
+        last = object;
+    }
+    if (command->sources.count > 1) remove_sibling_sources(first);
+    if (chain->last) chain->last->next = first;
+    else chain->first = first;
+    chain->last = last;
+    chain->count += command->sources.count;
+    return command->sources.count;
+}
+
+static void write_key(Output* out, Str key, Str value) {
+    write_str(out, key);
+    write_json_str(out, value);
+    write_line(out, ","_s);
+}
+
+void write_command_objects(Output* out, const CommandChain* chain, i64 total_objects) {
+    i64 n = total_objects;
+    for (const CommandObject* object = chain->first; object; object = object->next) {
+        if (n > 0) write_str(out, ",\n"_s);
+        write_line(out, "{"_s);
+        out->indent++;
+        write_key(out, "\"directory\": "_s, object->directory);
+        write_key(out, "\"file\": "_s, object->file);
+        if (object->output.len > 0) write_key(out, "\"output\": "_s, object->output);
+        write_line(out, "\"arguments\": ["_s);
+        out->indent++;
+        for (const StrNode* node = object->arguments.head; node; node = node->next) {
+            write_json_str(out, node->value);
+            if (node->next) put_byte(out, ',');
+            put_byte(out, '\n');
+        }
+        n++;
+        out->indent--;
+        write_str(out, "]\n"_s);
+        out->indent--;
+        write_str(out, "}"_s);
+    }
+}
+
+void trace_command_objects(Output* err, const CommandChain* chain) {
+    if (chain->count == 0) {
+        write_line(err, "No command object produced."_s);
+        return;
+    }
+    write_line(err, "Produced command objects:"_s);
+    err->indent++;
+    for (const CommandObject* object = chain->first; object; object = object->next) {
+        write_str(err, "ok = "_s);
+        write_bool_line(err, object->ok);
+        write_str(err, "directory = "_s);
+        write_json_line(err, object->directory);
+        write_str(err, "file = "_s);
+        write_json_line(err, object->file);
+        write_str(err, "output = "_s);
+        write_json_line(err, object->output);
+        write_str(err, "args = "_s);
+        write_str_list(err, object->arguments.head, object->arguments.count);
+        put_byte(err, '\n');
+        put_byte(err, '\n');
+    }
+    err->indent--;
+}

@@ -1,0 +1,24 @@
+// Command objects: one database entry per source of a parsed command, and their JSON form.
+#pragma once
+#include "compiler/parse.h"
+#include "driver/dirstack.h"
+
+struct CommandObject {
+    Str directory;        // the directory the command runs in, one copy per command
+    Str file;             // the source token itself
+    StrList arguments;    // the command's args less the other sources, in nodes of its own
+    Str output;           // the command's output, or empty
+    i32 ok;               // always 1 for a built object
+    CommandObject* next;  // the next object of the same shell line
+};
+
+// The objects of one shell line, in command order.
+struct CommandChain {
+    CommandObject* first;
+    CommandObject* last;
+    i64 count;
+};
+
+i64 build_command_objects(const ParsedCommand* command, const DirStack* stack, Arena* arena, CommandChain* chain);
+void write_command_objects(Output* out, const CommandChain* chain, i64 total_objects);
+void trace_command_objects(Output* err, const CommandChain* chain);

@@ -1,0 +1,18 @@
+// Bump allocation over one block, and the string operations that allocate.
+#pragma once
+#include "core/str.h"
+
+// A bump allocator; copying it by value gives a scratch arena over the same free memory.
+struct Arena {
+    char* base;  // start of the block
+    char* cur;   // first free byte
+    char* end;   // one past the last byte
+};
+
+Arena arena_over(void* block, i64 size);
+// Whether arena_alloc with these arguments would succeed.
+i32 arena_fits(const Arena* arena, i64 count, i64 size, i64 align);
+void* arena_alloc(Arena* arena, i64 count, i64 size, i64 align);
+void arena_rewind(Arena* arena, const void* p);
+Str str_clone(Arena* arena, Str s);
+Str str_concat(Arena* arena, Str a, Str b);

@@ -1,0 +1,31 @@
+// The program's single stopping point for unrecoverable conditions.
+#include "core/fail.h"
+#include "platform/platform.h"
+
+static FailHandler fail_handler;  // set by the entry once its streams exist
+static void* fail_context;        // handed back to the handler
+
+void fail_set_handler(FailHandler handler, void* context) {
+    fail_handler = handler;
+    fail_context = context;
+}
+
+static void write_all(OsHandle handle, Str s) {
+    i32 written = 0;
+    while (s.len > 0 && platform_write(handle, s.data, (i32)s.len, &written) && written > 0)
+        s = str_skip(s, written);
+}
+
+void fail_write_plain(Str what) {
+    OsHandle err = platform_std_handle(STD_ERROR);
+    write_all(err, "ferrule: "_s);
+    write_all(err, what);
+    write_all(err, "\n"_s);
+}
+
+// Without a handler (before start-up, or in tests) the message goes straight to standard error.
+[[noreturn]] void fail(Str what) {
+    if (fail_handler) fail_handler(fail_context, what);
+    fail_write_plain(what);
+    platform_exit(1);
+}

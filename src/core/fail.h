@@ -1,0 +1,15 @@
+// The stop for conditions that leave the program unable to go on.
+#pragma once
+#include "core/str.h"
+
+// Receives the plain-words description of the condition; never returns.
+typedef void (*FailHandler)(void* context, Str what);
+
+// Ends the program: the installed handler reports what went wrong and exits with status 1.
+[[noreturn]] void fail(Str what);
+
+// Installs the handler that fail() calls; the entry installs one that flushes the streams first.
+void fail_set_handler(FailHandler handler, void* context);
+
+// Writes "ferrule: ", the description and a line feed straight to standard error, unbuffered.
+void fail_write_plain(Str what);

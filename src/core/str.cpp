@@ -1,0 +1,138 @@
+// String slice operations: tests, slicing, cutting, slash normalisation and cursor matching.
+#include "core/str.h"
+
+static i64 clamp_len(Str s, i64 n) { return n < 0 ? 0 : (n > s.len ? s.len : n); }
+
+static i32 bytes_equal(const char* a, const char* b, i64 n) {
+    return n == 0 || __builtin_memcmp(a, b, (size_t)n) == 0;
+}
+
+i32 is_space(u8 b) { return b == 9 || b == 10 || b == 13 || b == 32; }
+
+i32 str_equals(Str a, Str b) { return a.len == b.len && bytes_equal(a.data, b.data, a.len); }
+
+i32 str_equals_any(Str s, const Str* table, i64 count) {
+    for (i64 i = 0; i < count; i++)
+        if (str_equals(s, table[i])) return 1;
+    return 0;
+}
+
+i32 str_starts_with(Str s, Str prefix) {
+    if (!s.data || prefix.len > s.len) return 0;
+    return bytes_equal(s.data, prefix.data, prefix.len);
+}
+
+i32 str_ends_with(Str s, Str suffix) {
+    if (suffix.len > s.len || !s.data) return 0;
+    return bytes_equal(s.data + s.len - suffix.len, suffix.data, suffix.len);
+}
+
+i64 str_find_any(Str s, Str set) {
+    if (!s.data || !set.data || s.len == 0) return -1;
+    for (i64 i = 0; i < s.len; i++)
+        for (i64 j = 0; j < set.len; j++)
+            if (s.data[i] == set.data[j]) return i;
+    return -1;
+}
+
+u8 str_next_byte(Str* s) {
+    if (s->len <= 0) return 0;
+    u8 b = (u8)s->data[0];
+    s->data++;
+    s->len--;
+    return b;
+}
+
+i32 str_is_version(Str s) {
+    i32 need_digit = 1;
+    for (i64 i = 0; i < s.len; i++) {
+        u8 b = str_at(s, i);
+        if (b >= '0' && b <= '9') need_digit = 0;
+        else if (b == '.' && !need_digit) need_digit = 1;
+        else return 0;
+    }
+    return !need_digit;
+}
+
+// Writes into the slice's own bytes: callers apply it only to text they own.
+Str str_normalize_slashes(Str s) {
+    char* bytes = const_cast<char*>(s.data);
+    i64 w = 0;
+    for (i64 r = 0; r < s.len; r++) {
+        char b = bytes[r];
+        if (b != '\\') {
+            bytes[w++] = b;
+        } else if (r + 1 < s.len && bytes[r + 1] == ' ') {
+            bytes[w++] = ' ';
+            r++;
+        } else {
+            bytes[w++] = '/';
+            if (r + 1 < s.len && bytes[r + 1] == '\\') r++;
+        }
+    }
+    return Str{w, s.data};
+}
+
+Str str_take(Str s, i64 n) {
+    if (s.len == 0) return s;
+    return Str{clamp_len(s, n), s.data};
+}
+
+Str str_skip(Str s, i64 n) {
+    if (s.len == 0) return s;
+    i64 k = clamp_len(s, n);
+    return Str{s.len - k, s.data + k};
+}
+
+Str str_drop_last(Str s, i64 n) {
+    if (s.len == 0) return s;
+    return Str{s.len - clamp_len(s, n), s.data};
+}
+
+Str str_strip_suffix(Str s, Str suffix) {
+    return str_ends_with(s, suffix) ? str_drop_last(s, suffix.len) : s;
+}
+
+Str str_trim_left(Str s) {
+    i64 i = 0;
+    while (i < s.len && is_space(str_at(s, i))) i++;
+    return str_skip(s, i);
+}
+
+Str str_trim(Str s) {
+    s = str_trim_left(s);
+    i64 n = 0;
+    while (n < s.len && is_space(str_at(s, s.len - 1 - n))) n++;
+    return str_drop_last(s, n);
+}
+
+Str str_strip_quotes(Str s, Str q) {
+    if (str_starts_with(s, q)) s = str_skip(s, 1);
+    if (str_ends_with(s, q)) s = str_drop_last(s, 1);
+    return s;
+}
+
+Cut str_cut(Str s, Str sep) {
+    Cut cut = {0, s, Str{0, nullptr}};
+    if (!s.data || s.len == 0 || !sep.data) return cut;
+    const void* hit = __builtin_memchr(s.data, sep.data[0], (size_t)s.len);
+    if (!hit) return cut;
+    i64 i = (const char*)hit - s.data;
+    cut.found = 1;
+    cut.head = str_take(s, i);
+    cut.tail = str_skip(s, i + 1);
+    return cut;
+}
+
+i32 cursor_match(Cursor* c, Str literal) {
+    i64 k = clamp_len(c->text, c->pos);
+    Str rest = {c->text.len - k, c->text.data ? c->text.data + k : nullptr};
+    if (!str_starts_with(rest, literal)) return 0;
+    c->pos += literal.len;
+    return 1;
+}
+
+i32 cursor_match_byte(Cursor* c, u8 byte) {
+    char b = (char)byte;
+    return cursor_match(c, Str{1, &b});
+}

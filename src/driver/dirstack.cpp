@@ -1,0 +1,61 @@
+// Directory lines: the quoted path is taken out, and the stack pushes on entering and pops on a
+// leave that names the top exactly. The input itself is never rewritten: paths are normalised
+// in copies, since a path without its closing quote can reach into lines still to be read.
+#include "driver/dirstack.h"
+
+static const Str directory_quotes = "'\"`"_s;
+
+static Str after_space(Str s) { return str_cut(s, " "_s).tail; }
+
+Str extract_directory_path(Str* input) {
+    Str b = after_space(after_space(*input));
+    Str point = str_trim_left(after_space(b));
+    Str path = {};
+    if (point.len > 0 && str_find_any(str_take(point, 1), directory_quotes) == 0) {
+        point = str_skip(point, 1);
+        i64 end = str_find_any(point, directory_quotes);
+        if (end < 0) end = str_find_any(point, "\n"_s);
+        if (end >= 0) path = str_trim(str_take(point, end));
+    }
+    Cut rest = str_cut(point, "\n"_s);
+    *input = rest.found ? rest.tail : Str{0, input->data + input->len};
+    return path;
+}
+
+// The copy is normalised where it lies and the arena keeps only its normalised length.
+static i32 push_entry(DirStack* stack, Str path) {
+    Arena trial = stack->arena;
+    if (!arena_fits(&trial, path.len, 1, 1)) return 0;
+    Str copy = str_normalize_slashes(str_clone(&trial, path));
+    arena_rewind(&trial, copy.data + copy.len);
+    if (!arena_fits(&trial, 1, sizeof(StrNode), 8)) return 0;
+    list_append(&stack->entries, &trial, copy);
+    stack->arena = trial;
+    return 1;
+}
+
+DirStack create_dir_stack(Arena* main_arena, Str start) {
+    DirStack stack = {};
+    char* block = (char*)arena_alloc(main_arena, DIR_STACK_BYTES, 1, 1);
+    stack.arena = arena_over(block, DIR_STACK_BYTES);
+    push_entry(&stack, start);
+    return stack;
+}
+
+i32 enter_directory(DirStack* stack, Str path) {
+    if (path.len == 0) return 1;
+    return push_entry(stack, path);
+}
+
+void leave_directory(DirStack* stack, Str path, Arena* scratch) {
+    if (path.len == 0 || stack->entries.count <= 1) return;
+    Str normalized = str_normalize_slashes(str_clone(scratch, path));
+    Str top = stack->entries.tail->value;
+    if (!str_equals(normalized, top)) return;
+    list_unlink(&stack->entries, stack->entries.tail);
+    arena_rewind(&stack->arena, top.data);
+}
+
+Str current_directory(const DirStack* stack) {
+    return stack->entries.tail ? stack->entries.tail->value : Str{};
+}

@@ -1,0 +1,103 @@
+// Each iteration classifies the line at the front of the input, lets directory tracking or the
+// shell and compiler stages consume it, and writes the entries and the trace it produced.
+#include "driver/dispatch.h"
+#include "compiler/objects.h"
+#include "driver/dirstack.h"
+#include "shell/scanner.h"
+
+i32 classify_line(Str input) {
+    Str line = str_cut(input, "\n"_s).head;
+    Cut c1 = str_cut(line, " "_s);
+    Cut c2 = str_cut(c1.tail, " "_s);
+    Cut c3 = str_cut(c2.tail, " "_s);
+    if (!str_ends_with(c1.head, ":"_s) || !str_equals(c3.head, "directory"_s)) return SHELL;
+    if (str_equals(c2.head, "Entering"_s)) return ENTER_DIR;
+    if (str_equals(c2.head, "Leaving"_s)) return LEAVE_DIR;
+    return SHELL;
+}
+
+// What every iteration works with.
+struct Dispatcher {
+    Output* out;
+    Output* err;
+    i32 verbose;
+    DirStack stack;
+    Arena line_start;    // the scratch arena's state at the start of every line
+    i64 total_objects;   // entries written so far
+    i32 stack_full_said; // 1 once the full directory stack has been reported
+};
+
+static void enter_line(Dispatcher* d, Str* rest) {
+    Str path = extract_directory_path(rest);
+    if (enter_directory(&d->stack, path) || d->stack_full_said) return;
+    d->stack_full_said = 1;
+    int8_t indent = d->err->indent;
+    d->err->indent = 0;
+    write_line(d->err, "ferrule: the directory stack is full; directories entered from here on are ignored"_s);
+    d->err->indent = indent;
+}
+
+// One compiler invocation off the front of the words; its memory is kept only when it
+// produced entries.
+static void handle_invocation(Dispatcher* d, StrList* words, Arena* line_arena, CommandChain* chain) {
+    if (d->verbose) trace_shell_words(d->err, *words);
+    Arena scratch = *line_arena;
+    CompilerInvocation invocation = find_compiler_invocation(words, &scratch);
+    if (d->verbose) trace_compiler_invocation(d->err, &invocation);
+    ParsedCommand command = parse_compiler_command(&invocation, &scratch);
+    if (d->verbose) trace_parsed_command(d->err, &command);
+    if (!command.ok) return;
+    build_command_objects(&command, &d->stack, &scratch, chain);
+    *line_arena = scratch;
+}
+
+static i64 shell_line(Dispatcher* d, Str* rest) {
+    Arena line_arena = d->line_start;
+    StrList words = {};
+    CommandChain chain = {};
+    split_shell_line(rest, &line_arena, &words);
+    while (words.count > 0) handle_invocation(d, &words, &line_arena, &chain);
+    if (chain.count > 0) write_command_objects(d->out, &chain, d->total_objects);
+    if (d->verbose) trace_command_objects(d->err, &chain);
+    return chain.count;
+}
+
+static const Str mode_lines[3] = {
+    "Parsing mode: ENTER DIR"_s, "Parsing mode: LEAVE DIR"_s, "Parsing mode: SHELL"_s,
+};
+
+static void run_iteration(Dispatcher* d, Str* rest) {
+    i32 kind = classify_line(*rest);
+    if (d->verbose) write_line(d->err, mode_lines[kind]);
+    i64 n = 0;
+    if (kind == ENTER_DIR) {
+        enter_line(d, rest);
+    } else if (kind == LEAVE_DIR) {
+        Arena line_arena = d->line_start;
+        leave_directory(&d->stack, extract_directory_path(rest), &line_arena);
+    } else {
+        n = shell_line(d, rest);
+    }
+    if (d->verbose) {
+        write_str(d->err, "-> +"_s);
+        write_int(d->err, n);
+        write_str(d->err, " command objects (total = "_s);
+        write_int(d->err, d->total_objects + n);
+        write_line(d->err, ")\n\n---\n"_s);
+    }
+    d->total_objects += n;
+}
+
+i64 dispatch_lines(Str input, Str cwd, Arena* main_arena, Output* out, Output* err, i32 verbose) {
+    Dispatcher d = {out, err, verbose, create_dir_stack(main_arena, cwd), *main_arena, 0, 0};
+    out->indent = 0;
+    write_line(out, "["_s);
+    out->indent = 1;
+    Str rest = input;
+    while (rest.len > 0) run_iteration(&d, &rest);
+    if (d.total_objects > 0) put_byte(out, '\n');
+    out->indent--;
+    write_line(out, "]"_s);
+    out->indent = 0;
+    return d.total_objects;
+}

@@ -1,0 +1,152 @@
+// Start-up in its fixed order, the option walk, the verbose preamble and the flushing exit.
+#include "driver/entry.h"
+#include "core/fail.h"
+#include "driver/dispatch.h"
+
+static const Str help_text =
+    "ferrule - Create a compile_commands.json from a Make output\n"
+    "Usage: ferrule [option]\n"
+    "\n"
+    "Options:\n"
+    "       --version:  Display the version number.\n"
+    "   -h, --help:     Display this help page.\n"
+    "   -v, --verbose:  Display debug information on stderr to help with problem diagnosis.\n"
+    "\n"
+    "Examples:\n"
+    "   $ make -Bwn | ferrule.exe\n"
+    "   $ make -Bwn | ferrule.exe > compile_commands.json\n"
+    "   $ echo \"gcc -o main main.c\" | ferrule.exe > compile_commands.json\n"_s;
+
+static const Str version_line = "Version: 2026-09-15"_s;
+
+Input read_all_input(OsHandle handle, Arena* arena) {
+    Input input = {};
+    char* buffer = (char*)arena_alloc(arena, READ_CHUNK, 1, 1);
+    for (;;) {
+        i64 n = platform_read(handle, buffer, READ_CHUNK);
+        if (n < 0) input.read_failed = 1;
+        if (n <= 0) return input;
+        input.text = str_concat(arena, input.text, str_take(Str{READ_CHUNK, buffer}, n));
+    }
+}
+
+StrList load_arguments(Arena* arena) {
+    StrList args = {};
+    platform_load_arguments(arena, &args);
+    if (args.count < 1) fail("the command line holds no program path"_s);
+    return args;
+}
+
+Str load_current_directory(Arena* arena) { return str_normalize_slashes(platform_current_directory(arena)); }
+
+Options handle_options(StrList args) {
+    Options options = {RUN, 0, Str{}};
+    for (StrNode* node = args.head ? args.head->next : nullptr; node; node = node->next) {
+        Str arg = node->value;
+        if (str_equals(arg, "-h"_s) || str_equals(arg, "--help"_s)) options.action = SHOW_HELP;
+        else if (str_equals(arg, "--version"_s)) options.action = SHOW_VERSION;
+        else if (str_equals(arg, "-v"_s) || str_equals(arg, "--verbose"_s)) options.verbose = 1;
+        else options.action = UNKNOWN_OPTION, options.unknown = arg;
+        if (options.action != RUN) return options;
+    }
+    return options;
+}
+
+void write_preamble(Output* err, Str program_path, Str cwd, StrList args, i64 input_len) {
+    err->indent = 0;
+    write_line(err, program_path);
+    write_line(err, version_line);
+    write_line(err, "Verbose mode: true"_s);
+    write_str(err, "Directory: "_s);
+    write_json_line(err, cwd);
+    write_str(err, "CLI args: "_s);
+    write_str_list(err, args.head, args.count);
+    put_byte(err, '\n');
+    write_str(err, "Input len: "_s);
+    write_int(err, input_len);
+    put_byte(err, '\n');
+    write_line(err, "====\n"_s);
+}
+
+static void write_closing_lines(Output* err, i64 total_objects) {
+    err->indent = 0;
+    put_byte(err, '\n');
+    write_str(err, "Total command objects: "_s);
+    write_int(err, total_objects);
+    put_byte(err, '\n');
+    write_line(err, "ferrule is done."_s);
+}
+
+[[noreturn]] void finish_and_exit(Program* program) {
+    flush_output(program->out);
+    flush_output(program->err);
+    finish_console(program->out_sink);
+    if (program->exit_status == 0 && program->out_sink->failed) program->exit_status = 1;
+    finish_console(program->err_sink);
+    if (program->exit_status == 0 && program->err_sink->failed) program->exit_status = 1;
+    platform_exit(program->exit_status);
+}
+
+// Once the streams exist, a stop flushes what they hold before it says why.
+static void fail_with_streams(void* context, Str what) {
+    Program* program = (Program*)context;
+    program->err->indent = 0;
+    if (!program->err->at_line_start && program->err->length > 0) put_byte(program->err, '\n');
+    write_str(program->err, "ferrule: "_s);
+    write_line(program->err, what);
+    program->exit_status = 1;
+    fail_set_handler(nullptr, nullptr);
+    finish_and_exit(program);
+}
+
+static void bind_stream(Program* program, OsHandle handle, i32 is_console, StdSink** sink, Output** out) {
+    *sink = (StdSink*)arena_alloc(&program->main_arena, 1, sizeof(StdSink), 8);
+    (*sink)->handle = handle;
+    (*sink)->is_console = is_console;
+    *out = (Output*)arena_alloc(&program->main_arena, 1, sizeof(Output), 8);
+    (*out)->sink = *sink;
+    (*out)->flush_fn = sink_write;
+}
+
+[[noreturn]] static void run_options(Program* program, Options options, Str program_path, StrList args,
+                                     Str cwd, Input input) {
+    if (options.action == SHOW_HELP) write_line(program->out, help_text);
+    if (options.action == SHOW_VERSION) write_line(program->out, "Version: 2026-09-15\n"_s);
+    if (options.action == UNKNOWN_OPTION) {
+        write_str(program->err, "Unknown CLI arg: '"_s);
+        write_str(program->err, options.unknown);
+        write_line(program->err, "'\n"_s);
+        program->exit_status = 1;
+    }
+    if (options.action != RUN) finish_and_exit(program);
+    if (options.verbose) write_preamble(program->err, program_path, cwd, args, input.text.len);
+    i64 total = dispatch_lines(input.text, cwd, &program->main_arena, program->out, program->err, options.verbose);
+    if (options.verbose) write_closing_lines(program->err, total);
+    if (input.read_failed) {
+        program->err->indent = 0;
+        write_line(program->err, "ferrule: standard input could not be read to its end"_s);
+        program->exit_status = 1;
+    }
+    finish_and_exit(program);
+}
+
+[[noreturn]] void run_ferrule() {
+    Program program = {};
+    void* region = platform_region(REGION_SIZE);
+    if (!region) fail("the 64 MiB memory region could not be obtained"_s);
+    program.main_arena = arena_over(region, REGION_SIZE);
+    OsHandle in = platform_std_handle(STD_INPUT);
+    i32 in_console = platform_is_console(in);
+    OsHandle out = platform_std_handle(STD_OUTPUT);
+    i32 out_console = platform_is_console(out);
+    OsHandle err = platform_std_handle(STD_ERROR);
+    i32 err_console = platform_is_console(err);
+    Input input = {};
+    if (!in_console) input = read_all_input(in, &program.main_arena);
+    bind_stream(&program, out, out_console, &program.out_sink, &program.out);
+    bind_stream(&program, err, err_console, &program.err_sink, &program.err);
+    fail_set_handler(fail_with_streams, &program);
+    StrList args = load_arguments(&program.main_arena);
+    Str cwd = load_current_directory(&program.main_arena);
+    run_options(&program, handle_options(args), args.head->value, args, cwd, input);
+}

@@ -1,0 +1,41 @@
+// The program's entry: memory, streams, input, command line, options, the run and the exit.
+#pragma once
+#include "core/list.h"
+#include "output/output.h"
+#include "output/sink.h"
+
+enum { REGION_SIZE = 64 * 1024 * 1024, READ_CHUNK = 16384 };
+
+// What the command line asks for.
+enum OptionAction { RUN, SHOW_HELP, SHOW_VERSION, UNKNOWN_OPTION };
+
+struct Options {
+    i32 action;   // one of OptionAction
+    i32 verbose;  // 1 when the trace is wanted
+    Str unknown;  // the rejected argument, for UNKNOWN_OPTION
+};
+
+// Standard input read to its end.
+struct Input {
+    Str text;        // everything read, one contiguous block
+    i32 read_failed; // 1 when reading stopped on an error rather than at the end
+};
+
+// The state the entry keeps from start-up to exit.
+struct Program {
+    Arena main_arena;  // the whole region; later carved by the dispatcher
+    StdSink* out_sink;
+    Output* out;
+    StdSink* err_sink;
+    Output* err;
+    i32 exit_status;   // 0, or 1 after an unknown option, a failed write or a failed read
+};
+
+[[noreturn]] void run_ferrule();
+
+Input read_all_input(OsHandle handle, Arena* arena);
+StrList load_arguments(Arena* arena);
+Str load_current_directory(Arena* arena);
+Options handle_options(StrList args);
+void write_preamble(Output* err, Str program_path, Str cwd, StrList args, i64 input_len);
+[[noreturn]] void finish_and_exit(Program* program);

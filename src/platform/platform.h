@@ -1,0 +1,27 @@
+// The operating-system operations the logic is written against; one implementation per system.
+#pragma once
+#include "core/list.h"
+
+typedef void* OsHandle;  // a standard stream as the system names it
+
+enum { STD_INPUT = 0, STD_OUTPUT = 1, STD_ERROR = 2 };
+
+// The whole program's memory: size bytes, readable and writable, or null.
+void* platform_region(i64 size);
+OsHandle platform_std_handle(i32 which);
+i32 platform_is_console(OsHandle handle);
+
+// Bytes read (at most capacity); 0 at the ordinary end of the stream; -1 when reading failed.
+i64 platform_read(OsHandle handle, void* buffer, i64 capacity);
+
+// Each returns nonzero on success and sets *written to what reached the stream.
+i32 platform_write(OsHandle handle, const char* bytes, i32 count, i32* written);
+i32 platform_write_console(OsHandle handle, const u16* units, i32 count, i32* written);
+
+// The command line as UTF-8 strings, program path first, text and node of each from the arena.
+void platform_load_arguments(Arena* arena, StrList* list);
+
+// The current directory as UTF-8, as the system spells it.
+Str platform_current_directory(Arena* arena);
+
+[[noreturn]] void platform_exit(i32 status);

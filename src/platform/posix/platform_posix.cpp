@@ -1,0 +1,98 @@
+// The platform operations in POSIX terms, and the process entry that hands argv to them.
+#include <errno.h>
+#include <stdlib.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include "core/fail.h"
+#include "core/utf16.h"
+#include "driver/entry.h"
+#include "platform/platform.h"
+
+static int saved_argc;     // the process arguments, kept by main for load_arguments
+static char** saved_argv;
+
+static int fd_of(OsHandle handle) { return (int)(intptr_t)handle; }
+
+void* platform_region(i64 size) {
+    void* p = mmap(nullptr, (size_t)size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return p == MAP_FAILED ? nullptr : p;
+}
+
+OsHandle platform_std_handle(i32 which) { return (OsHandle)(intptr_t)which; }
+
+i32 platform_is_console(OsHandle handle) { return isatty(fd_of(handle)) ? 1 : 0; }
+
+i64 platform_read(OsHandle handle, void* buffer, i64 capacity) {
+    for (;;) {
+        ssize_t n = read(fd_of(handle), buffer, (size_t)capacity);
+        if (n >= 0) return n;
+        if (errno != EINTR) return -1;
+    }
+}
+
+i32 platform_write(OsHandle handle, const char* bytes, i32 count, i32* written) {
+    for (;;) {
+        ssize_t n = write(fd_of(handle), bytes, (size_t)count);
+        if (n >= 0) {
+            *written = (i32)n;
+            return 1;
+        }
+        if (errno != EINTR) return 0;
+    }
+}
+
+// A terminal takes UTF-8: the staged units are encoded back, a lone surrogate as U+FFFD.
+i32 platform_write_console(OsHandle handle, const u16* units, i32 count, i32* written) {
+    char bytes[4 * 2048];
+    i64 done = 0;
+    i32 i = 0;
+    while (i < count) {
+        i64 n = 0;
+        i32 start = i;
+        while (i < count && n < (i64)sizeof(bytes) - 4) {
+            u32 c = units[i++];
+            if (c >= 0xD800 && c <= 0xDBFF && i < count && units[i] >= 0xDC00 && units[i] <= 0xDFFF)
+                c = 0x10000 + ((c - 0xD800) << 10) + (units[i++] - 0xDC00);
+            else if (c >= 0xD800 && c <= 0xDFFF)
+                c = 0xFFFD;
+            n += utf8_encode(c, bytes + n);
+        }
+        for (i64 off = 0; off < n;) {
+            i32 w = 0;
+            if (!platform_write(handle, bytes + off, (i32)(n - off), &w) || w <= 0) {
+                *written = (i32)done;
+                return 0;
+            }
+            off += w;
+        }
+        done += i - start;
+    }
+    *written = (i32)done;
+    return 1;
+}
+
+void platform_load_arguments(Arena* arena, StrList* list) {
+    for (int i = 0; i < saved_argc; i++) {
+        if (!saved_argv[i]) fail("the command line could not be read"_s);
+        Str arg = {(i64)__builtin_strlen(saved_argv[i]), saved_argv[i]};
+        list_append(list, arena, arg.len ? str_clone(arena, arg) : Str{});
+    }
+}
+
+Str platform_current_directory(Arena* arena) {
+    i64 capacity = 4096;
+    char* buffer = (char*)arena_alloc(arena, capacity, 1, 1);
+    if (!getcwd(buffer, (size_t)capacity)) fail("the current directory could not be read"_s);
+    Str cwd = {(i64)__builtin_strlen(buffer), buffer};
+    arena_rewind(arena, buffer + cwd.len);
+    return cwd;
+}
+
+[[noreturn]] void platform_exit(i32 status) { _exit(status); }
+
+int main(int argc, char** argv) {
+    saved_argc = argc;
+    saved_argv = argv;
+    run_ferrule();
+}

@@ -1,0 +1,146 @@
+// The platform operations on Windows, called straight from KERNEL32 and SHELL32 with no C runtime.
+#include "core/fail.h"
+#include "core/utf16.h"
+#include "driver/entry.h"
+#include "platform/platform.h"
+
+typedef int BOOL;
+typedef unsigned long DWORD;
+typedef void* HANDLE;
+typedef wchar_t WCHAR;
+
+#define WINAPI __stdcall
+extern "C" {
+__declspec(dllimport) void* WINAPI VirtualAlloc(void* address, size_t size, DWORD type, DWORD protect);
+__declspec(dllimport) HANDLE WINAPI GetStdHandle(DWORD which);
+__declspec(dllimport) BOOL WINAPI GetConsoleMode(HANDLE handle, DWORD* mode);
+__declspec(dllimport) BOOL WINAPI ReadFile(HANDLE handle, void* buffer, DWORD count, DWORD* read, void* overlapped);
+__declspec(dllimport) BOOL WINAPI WriteFile(HANDLE handle, const void* buffer, DWORD count, DWORD* written, void* overlapped);
+__declspec(dllimport) BOOL WINAPI WriteConsoleW(HANDLE handle, const void* units, DWORD count, DWORD* written, void* reserved);
+__declspec(dllimport) WCHAR* WINAPI GetCommandLineW(void);
+__declspec(dllimport) WCHAR** WINAPI CommandLineToArgvW(const WCHAR* line, int* count);
+__declspec(dllimport) DWORD WINAPI GetCurrentDirectoryW(DWORD length, WCHAR* buffer);
+__declspec(dllimport) DWORD WINAPI GetLastError(void);
+__declspec(dllimport) __attribute__((noreturn)) void WINAPI ExitProcess(unsigned int status);
+}
+
+enum : DWORD {
+    MEM_COMMIT = 0x1000,
+    MEM_RESERVE = 0x2000,
+    PAGE_READWRITE = 0x04,
+    STD_INPUT_HANDLE = (DWORD)-10,
+    STD_OUTPUT_HANDLE = (DWORD)-11,
+    STD_ERROR_HANDLE = (DWORD)-12,
+    ERROR_HANDLE_EOF = 38,
+    ERROR_BROKEN_PIPE = 109,
+};
+
+void* platform_region(i64 size) { return VirtualAlloc(nullptr, (size_t)size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE); }
+
+OsHandle platform_std_handle(i32 which) {
+    DWORD ids[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    return GetStdHandle(ids[which]);
+}
+
+i32 platform_is_console(OsHandle handle) {
+    DWORD mode = 0;
+    return GetConsoleMode(handle, &mode) ? 1 : 0;
+}
+
+// A pipe whose writer has gone and an end-of-file report are the stream's ordinary end.
+i64 platform_read(OsHandle handle, void* buffer, i64 capacity) {
+    DWORD n = 0;
+    if (ReadFile(handle, buffer, (DWORD)capacity, &n, nullptr)) return (i64)n;
+    DWORD error = GetLastError();
+    return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? 0 : -1;
+}
+
+i32 platform_write(OsHandle handle, const char* bytes, i32 count, i32* written) {
+    DWORD n = 0;
+    BOOL ok = WriteFile(handle, bytes, (DWORD)count, &n, nullptr);
+    *written = (i32)n;
+    return ok ? 1 : 0;
+}
+
+i32 platform_write_console(OsHandle handle, const u16* units, i32 count, i32* written) {
+    DWORD n = 0;
+    BOOL ok = WriteConsoleW(handle, units, (DWORD)count, &n, nullptr);
+    *written = (i32)n;
+    return ok ? 1 : 0;
+}
+
+static i64 units_length(const WCHAR* s) {
+    i64 n = 0;
+    while (s[n]) n++;
+    return n;
+}
+
+void platform_load_arguments(Arena* arena, StrList* list) {
+    int count = 0;
+    WCHAR** args = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!args) fail("the command line could not be read"_s);
+    for (int i = 0; i < count; i++) {
+        if (!args[i]) fail("the command line could not be read"_s);
+        const u16* units = (const u16*)args[i];
+        list_append(list, arena, utf16_to_utf8(arena, units, units_length(args[i])));
+    }
+}
+
+Str platform_current_directory(Arena* arena) {
+    DWORD needed = GetCurrentDirectoryW(0, nullptr);
+    if (needed == 0) fail("the current directory could not be read"_s);
+    WCHAR* buffer = (WCHAR*)arena_alloc(arena, (i64)needed, 2, 2);
+    DWORD cap = needed > 2147483647u ? 2147483647u : needed;
+    DWORD length = GetCurrentDirectoryW(cap, buffer);
+    if (length != needed - 1) fail("the current directory changed while it was being read"_s);
+    return utf16_to_utf8(arena, (const u16*)buffer, (i64)length);
+}
+
+[[noreturn]] void platform_exit(i32 status) { ExitProcess((unsigned int)status); }
+
+// The compiler emits calls to these for block copies and zero-filling; there is no C library.
+extern "C" {
+void* memset(void* dst, int value, size_t n) {
+    void* d = dst;
+    __asm__ volatile("rep stosb" : "+D"(d), "+c"(n) : "a"(value) : "memory");
+    return dst;
+}
+
+void* memcpy(void* dst, const void* src, size_t n) {
+    void* d = dst;
+    __asm__ volatile("rep movsb" : "+D"(d), "+S"(src), "+c"(n) : : "memory");
+    return dst;
+}
+
+void* memmove(void* dst, const void* src, size_t n) {
+    unsigned char* d = (unsigned char*)dst;
+    const unsigned char* s = (const unsigned char*)src;
+    if (d < s) return memcpy(dst, src, n);
+    while (n--) d[n] = s[n];
+    return dst;
+}
+
+int memcmp(const void* a, const void* b, size_t n) {
+    const unsigned char* x = (const unsigned char*)a;
+    const unsigned char* y = (const unsigned char*)b;
+    for (size_t i = 0; i < n; i++)
+        if (x[i] != y[i]) return x[i] < y[i] ? -1 : 1;
+    return 0;
+}
+
+void* memchr(const void* s, int c, size_t n) {
+    const unsigned char* p = (const unsigned char*)s;
+    for (size_t i = 0; i < n; i++)
+        if (p[i] == (unsigned char)c) return (void*)(p + i);
+    return nullptr;
+}
+
+size_t strlen(const char* s) {
+    size_t n = 0;
+    while (s[n]) n++;
+    return n;
+}
+
+// The process starts here: no C runtime runs before or after.
+[[noreturn]] void ferrule_start(void) { run_ferrule(); }
+}

@@ -1,0 +1,94 @@
+// The unquoter walks a word through the same states as the scanner and writes what the shell
+// would keep: quotes that quote are dropped, escapes resolved, brackets and substitutions verbatim.
+#include "shell/unquote.h"
+#include "core/fail.h"
+
+const Str double_quote_escapes = "\"$\\`\n"_s;
+
+void push_byte(ByteBuffer* buffer, u8 b) {
+    if (buffer->count >= buffer->capacity) fail("internal error: word buffer overflow"_s);
+    buffer->data[buffer->count++] = (char)b;
+}
+
+i32 is_path_word(Str word) {
+    i64 sep = str_find_any(word, "/\\"_s);
+    if (sep < 0) return 0;
+    Str head = str_take(word, sep);
+    if (str_ends_with(head, "."_s)) return 1;
+    if (head.len < 2 || str_at(head, head.len - 1) != ':') return 0;
+    u8 letter = str_at(head, head.len - 2) & ~0x20;
+    return letter >= 'A' && letter <= 'Z';
+}
+
+i32 shell_opened_state(u8 b, i32 next) {
+    switch (b) {
+    case '\'': return SINGLE_QUOTED;
+    case '"': return DOUBLE_QUOTED;
+    case '`': return BACKQUOTED;
+    case '{': return BRACED;
+    case '(': return next == '(' ? DOUBLE_PARENTHESISED : PARENTHESISED;
+    case '[': return next == '[' ? DOUBLE_BRACKETED : BRACKETED;
+    default: return PLAIN;
+    }
+}
+
+u8 shell_closer(i32 state) {
+    static const char closers[] = "\0'\"`}))]]";
+    return (u8)closers[state];
+}
+
+static i32 peek(Str s) { return s.len > 0 ? str_at(s, 0) : -1; }
+
+// Handles the byte b that closes the current stretch; returns the new state.
+static i32 close_stretch(i32 state, u8 b, Str* rest, ByteBuffer* out) {
+    if (state == SINGLE_QUOTED || state == DOUBLE_QUOTED) return PLAIN;
+    push_byte(out, b);
+    if (state != DOUBLE_PARENTHESISED && state != DOUBLE_BRACKETED) return PLAIN;
+    if (peek(*rest) != b) return state;
+    push_byte(out, str_next_byte(rest));
+    return PLAIN;
+}
+
+// A backslash inside double quotes, or in plain text; rest starts after the backslash.
+static void unescape(i32 state, Str* rest, ByteBuffer* out) {
+    i32 next = peek(*rest);
+    if (next < 0) return;
+    if (next == '\n') {
+        str_next_byte(rest);
+    } else if (state == PLAIN || str_find_any(Str{1, rest->data}, double_quote_escapes) >= 0) {
+        push_byte(out, str_next_byte(rest));
+    } else {
+        push_byte(out, '\\');
+    }
+}
+
+static i32 plain_byte(u8 b, Str* rest, ByteBuffer* out) {
+    if (b == '\\') {
+        unescape(PLAIN, rest, out);
+        return PLAIN;
+    }
+    i32 state = shell_opened_state(b, peek(*rest));
+    if (state != SINGLE_QUOTED && state != DOUBLE_QUOTED) push_byte(out, b);
+    if (state == DOUBLE_PARENTHESISED || state == DOUBLE_BRACKETED) push_byte(out, str_next_byte(rest));
+    return state;
+}
+
+Str unquote_word(Str word, Arena* arena) {
+    ByteBuffer out = {word.len, (char*)arena_alloc(arena, word.len, 1, 1), 0};
+    i32 state = PLAIN;
+    Str rest = word;
+    while (rest.len > 0) {
+        u8 b = str_next_byte(&rest);
+        if (state != PLAIN && b == shell_closer(state)) state = close_stretch(state, b, &rest, &out);
+        else if (state == DOUBLE_QUOTED && b == '\\') unescape(state, &rest, &out);
+        else if (state != PLAIN) push_byte(&out, b);
+        else state = plain_byte(b, &rest, &out);
+    }
+    arena_rewind(arena, out.data + out.count);
+    return Str{out.count, out.data};
+}
+
+void finish_word(Str raw, Arena* arena, StrList* words) {
+    if (is_path_word(raw)) raw = str_normalize_slashes(raw);
+    list_append(words, arena, unquote_word(raw, arena));
+}

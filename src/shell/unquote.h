@@ -1,0 +1,37 @@
+// Finishing raw shell words: path-word slash normalisation, then removal of shell quoting.
+#pragma once
+#include "core/list.h"
+
+// The quoting state within one shell word; the scanner and the unquoter share the numbering.
+enum ShellState {
+    PLAIN = 0,
+    SINGLE_QUOTED = 1,
+    DOUBLE_QUOTED = 2,
+    BACKQUOTED = 3,
+    BRACED = 4,
+    PARENTHESISED = 5,
+    DOUBLE_PARENTHESISED = 6,
+    BRACKETED = 7,
+    DOUBLE_BRACKETED = 8,
+};
+
+// The bytes a backslash escapes inside double quotes.
+extern const Str double_quote_escapes;
+
+// A fixed-capacity byte sink.
+struct ByteBuffer {
+    i64 capacity;  // bytes that fit
+    char* data;    // first byte of the storage
+    i64 count;     // bytes written so far
+};
+
+void push_byte(ByteBuffer* buffer, u8 b);
+i32 is_path_word(Str word);
+Str unquote_word(Str word, Arena* arena);
+void finish_word(Str raw, Arena* arena, StrList* words);
+
+// The state a stretch opener puts plain text in, or PLAIN when b opens nothing; next is the
+// byte after b (-1 at the end), which decides between single and double brackets.
+i32 shell_opened_state(u8 b, i32 next);
+// The byte that closes the given state's stretch.
+u8 shell_closer(i32 state);
