@@ -1,0 +1,259 @@
+// Tests of compiler analysis: name classification, invocation collection, option parsing, entry
+// building and the document and traces of the worked examples.
+#include <gtest/gtest.h>
+
+#include "compiler/objects.h"
+#include "fake_platform.h"
+
+namespace {
+
+alignas(8) char block[1 << 20];
+
+TEST(Classify, CompilerNames) {
+    struct Case { std::string word; i32 kind; std::string name; } cases[] = {
+        {"gcc", COMPILER_GCC, "gcc"}, {"/usr/bin/gcc", COMPILER_GCC, "gcc"}, {"gcc.exe", COMPILER_GCC, "gcc"},
+        {"C:/mingw/bin/gcc.exe", COMPILER_GCC, "gcc"}, {"\"gcc\"", COMPILER_GCC, "gcc"},
+        {"'C:\\bin\\g++.EXE'", COMPILER_GCC, "g++"},
+        {"x86_64-w64-mingw32-gcc", COMPILER_GCC, "x86_64-w64-mingw32-gcc"}, {"arm-none-eabi-gcc", COMPILER_GCC, ""},
+        {"gcc-12", COMPILER_GCC, ""}, {"clang-17", COMPILER_GCC, ""}, {"clang++-14.0.6", COMPILER_GCC, ""},
+        {"x86_64-w64-mingw32-g++-win32", COMPILER_GCC, ""}, {"g++-posix", COMPILER_GCC, ""},
+        {"cc", COMPILER_GCC, ""}, {"c++", COMPILER_GCC, ""}, {"zig", COMPILER_GCC, ""}, {"icx", COMPILER_GCC, ""},
+        {"icpx", COMPILER_GCC, ""}, {"nvc", COMPILER_GCC, ""}, {"nvc++", COMPILER_GCC, ""}, {"tcc", COMPILER_GCC, ""},
+        {"emcc", COMPILER_GCC, ""}, {"armclang", COMPILER_GCC, ""}, {"icx-cl", COMPILER_GCC, ""},
+        {"cl", COMPILER_MSVC, "cl"}, {"cl.exe", COMPILER_MSVC, "cl"}, {"clang-cl", COMPILER_MSVC, ""},
+        {"clang-cl.exe", COMPILER_MSVC, "clang-cl"},
+        {"gcc-ar", COMPILER_UNKNOWN, ""}, {"clang-format", COMPILER_UNKNOWN, ""}, {"clang-tidy", COMPILER_UNKNOWN, ""},
+        {"CL.EXE", COMPILER_UNKNOWN, "CL"}, {"gcc-12.", COMPILER_UNKNOWN, ""}, {"ccache", COMPILER_UNKNOWN, ""},
+        {"GCC", COMPILER_UNKNOWN, ""}, {"", COMPILER_UNKNOWN, ""}, {"make", COMPILER_UNKNOWN, ""},
+        {"gcc-ar-gcc", COMPILER_GCC, ""},
+    };
+    for (const Case& c : cases) {
+        CompilerName n = classify_compiler_name(str_of(c.word));
+        EXPECT_EQ(n.kind, c.kind) << c.word;
+        if (!c.name.empty()) EXPECT_EQ(string_of(n.name), c.name) << c.word;
+    }
+}
+
+std::vector<std::string> strings(const StrList& list) {
+    std::vector<std::string> out;
+    for (StrNode* n = list.head; n; n = n->next) out.push_back(string_of(n->value));
+    return out;
+}
+
+StrList list_of(Arena* a, const std::vector<std::string>& words) {
+    StrList list = {};
+    for (const std::string& w : words) list_append(&list, a, str_clone(a, str_of(w)));
+    return list;
+}
+
+TEST(Recognize, InvocationsOfALine) {
+    using V = std::vector<std::string>;
+    struct Case { V words; std::vector<V> invocations; } cases[] = {
+        {{"ccache", "gcc", "-c", "x.c"}, {{"gcc", "-c", "x.c"}}},
+        {{"zig", "cc", "-c", "x.c"}, {{"zig", "cc", "-c", "x.c"}}},
+        {{"cd", "src", "&&", "gcc", "-c", "x.c"}, {{"gcc", "-c", "x.c"}}},
+        {{"gcc", "-c", "x.c", ">", "build.log", "2>&", "1"}, {{"gcc", "-c", "x.c"}}},
+        {{"gcc", "-c", "a.c", "&&", "gcc", "-c", "b.c"}, {{"gcc", "-c", "a.c"}, {"gcc", "-c", "b.c"}}},
+        {{"gcc", "-c", "x.c", "|", "tee", "log"}, {{"gcc", "-c", "x.c"}, {}}},
+        {{"gcc", "$(CFLAGS)", "-c", "x.c", "`date`"}, {{"gcc", "-c", "x.c"}}},
+        {{"$(CC)", "-c", "x.c"}, {{}}},
+        {{"gcc", "", "2", ">"}, {{"gcc", "", "2"}}},
+        {{"gcc", "-I$(INC)", "$", "x.c"}, {{"gcc", "-I$(INC)", "$", "x.c"}}},
+    };
+    for (const Case& c : cases) {
+        Arena a = arena_over(block, sizeof block);
+        StrList words = list_of(&a, c.words);
+        std::vector<V> got;
+        while (words.count > 0) got.push_back(strings(find_compiler_invocation(&words, &a).tokens));
+        EXPECT_EQ(got, c.invocations) << c.words[0];
+    }
+}
+
+TEST(Recognize, NameOfAnInvocationWithoutCompiler) {
+    Arena a = arena_over(block, sizeof block);
+    StrList words = list_of(&a, {"$(A)", "`b`"});
+    EXPECT_EQ(string_of(find_compiler_invocation(&words, &a).compiler), "");
+    words = list_of(&a, {"echo", "hi"});
+    CompilerInvocation none = find_compiler_invocation(&words, &a);
+    EXPECT_EQ(string_of(none.compiler), "unknown or not found");
+    EXPECT_EQ(none.kind, COMPILER_UNKNOWN);
+}
+
+struct Parsed {
+    bool ok;
+    std::vector<std::string> sources;
+    std::string output;
+    std::vector<std::string> args;
+    bool operator==(const Parsed&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Parsed& p) {
+    return os << p.ok << testing::PrintToString(p.sources) << p.output << testing::PrintToString(p.args);
+}
+
+Parsed parse(const std::vector<std::string>& tokens) {
+    Arena a = arena_over(block, sizeof block);
+    CompilerInvocation inv = {COMPILER_GCC, "gcc"_s, list_of(&a, tokens)};
+    ParsedCommand c = parse_compiler_command(&inv, &a);
+    return {c.ok != 0, strings(c.sources), string_of(c.output), strings(c.args)};
+}
+
+TEST(Parse, SourcesOutputAndArguments) {
+    using V = std::vector<std::string>;
+    struct Case { V tokens; Parsed expected; } cases[] = {
+        {{"gcc", "-c", "main.c"}, {true, {"main.c"}, "", {"gcc", "-c", "main.c"}}},
+        {{"gcc", "-o", "main", "main.c", "util.c"}, {true, {"main.c", "util.c"}, "main", {"gcc", "-o", "main", "main.c", "util.c"}}},
+        {{"gcc", "-c", "-o", "main.c", "util.c"}, {true, {"util.c"}, "main.c", {"gcc", "-c", "-o", "main.c", "util.c"}}},
+        {{"gcc", "-omain.o", "-c", "x.c"}, {true, {"x.c"}, "main.o", {"gcc", "-omain.o", "-c", "x.c"}}},
+        {{"gcc", "--output=out.o", "x.c"}, {true, {"x.c"}, "out.o", {"gcc", "--output=out.o", "x.c"}}},
+        {{"gcc", "--outputout.o", "x.c"}, {true, {"x.c"}, "out.o", {"gcc", "--outputout.o", "x.c"}}},
+        {{"gcc", "--output=", "v.c", "x.c"}, {true, {"x.c"}, "", {"gcc", "--output=", "v.c", "x.c"}}},
+        {{"gcc", "-o", "a", "x.c", "-o"}, {true, {"x.c"}, "", {"gcc", "-o", "a", "x.c", "-o"}}},
+        {{"gcc", "-include", "common.c", "-c", "x.c"}, {true, {"x.c"}, "", {"gcc", "-include", "common.c", "-c", "x.c"}}},
+        {{"gcc", "-D", "NAME.c", "-DX.c"}, {false, {}, "", {"gcc", "-D", "NAME.c", "-DX.c"}}},
+        {{"gcc", "-x", "c", "foo.txt"}, {true, {"foo.txt"}, "", {"gcc", "-x", "c", "foo.txt"}}},
+        {{"gcc", "-x", "c-header", "foo.h", "-x", "none", "a.c"}, {true, {"a.c"}, "", {"gcc", "-x", "c-header", "foo.h", "-x", "none", "a.c"}}},
+        {{"gcc", "-xc", "foo"}, {true, {"foo"}, "", {"gcc", "-xc", "foo"}}},
+        {{"gcc", "-x", "go", "a.c", "-x", "c++", "b"}, {true, {"b"}, "", {"gcc", "-x", "go", "a.c", "-x", "c++", "b"}}},
+        {{"gcc", "--language=assembler", "s"}, {true, {"s"}, "", {"gcc", "--language=assembler", "s"}}},
+        {{"gcc", "-x"}, {false, {}, "", {"gcc", "-x"}}},
+        {{"gcc", "x.CPP", "x.C", "x.S", "x.cppm", "x.c++"}, {true, {"x.C", "x.S", "x.cppm", "x.c++"}, "", {"gcc", "x.CPP", "x.C", "x.S", "x.cppm", "x.c++"}}},
+        {{"gcc", "a.c\"", "b.c'", "c.c'\"", "d.c\"'"}, {true, {"a.c\"", "b.c'", "c.c'\""}, "", {"gcc", "a.c\"", "b.c'", "c.c'\"", "d.c\"'"}}},
+        {{"gcc", "-", "--", "-c", "-O2", "-Wall", "-MD"}, {false, {}, "", {"gcc", "-", "--", "-c", "-O2", "-Wall", "-MD"}}},
+        {{"gcc", "-x", "c", "", "a"}, {true, {"", "a"}, "", {"gcc", "-x", "c", "a"}}},
+        {{"gcc"}, {false, {}, "", {"gcc"}}},
+        {{"gcc", "-i", "a.c", "-X", "b.c"}, {true, {"a.c", "b.c"}, "", {"gcc", "-i", "a.c", "-X", "b.c"}}},
+        {{"gcc", "-MF", "d.c", "-MT", "x.c", "y.c"}, {true, {"y.c"}, "", {"gcc", "-MF", "d.c", "-MT", "x.c", "y.c"}}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(parse(c.tokens), c.expected) << testing::PrintToString(c.tokens);
+}
+
+TEST(Parse, EveryValueOptionIsFoundExactly) {
+    for (const Str& option : value_options) EXPECT_TRUE(value_option_index_contains(option)) << string_of(option);
+    for (Str other : {"-c"_s, "-O2"_s, "-o2"_s, "-i"_s, ""_s, "-Wl,-x"_s})
+        EXPECT_FALSE(value_option_index_contains(other)) << string_of(other);
+}
+
+TEST(Parse, NotGccStyleIsEmpty) {
+    Arena a = arena_over(block, sizeof block);
+    CompilerInvocation inv = {COMPILER_MSVC, "cl"_s, list_of(&a, {"cl", "/c", "x.c"})};
+    ParsedCommand c = parse_compiler_command(&inv, &a);
+    EXPECT_FALSE(c.ok);
+    EXPECT_EQ(c.args.count, 0);
+    EXPECT_EQ(c.sources.count, 0);
+}
+
+// Arguments of every entry the tokens give, by file.
+std::vector<std::pair<std::string, std::vector<std::string>>> entries(const std::vector<std::string>& tokens) {
+    Arena a = arena_over(block, sizeof block);
+    Arena main_arena = a;
+    DirStack stack = create_dir_stack(&main_arena, "/d"_s);
+    a = main_arena;
+    CompilerInvocation inv = {COMPILER_GCC, "gcc"_s, list_of(&a, tokens)};
+    ParsedCommand c = parse_compiler_command(&inv, &a);
+    CommandChain chain = {};
+    build_command_objects(&c, &stack, &a, &chain);
+    std::vector<std::pair<std::string, std::vector<std::string>>> out;
+    for (CommandObject* o = chain.first; o; o = o->next) out.push_back({string_of(o->file), strings(o->arguments)});
+    return out;
+}
+
+TEST(Objects, SiblingSourcesAreRemovedByIdentity) {
+    using E = std::vector<std::pair<std::string, std::vector<std::string>>>;
+    struct Case { std::vector<std::string> tokens; E expected; } cases[] = {
+        {{"gcc", "-c", "a.c"}, {{"a.c", {"gcc", "-c", "a.c"}}}},
+        {{"gcc", "-c", "a.c", "a.c"}, {{"a.c", {"gcc", "-c", "a.c"}}, {"a.c", {"gcc", "-c", "a.c"}}}},
+        {{"gcc", "-include", "b.c", "-c", "a.c", "b.c"},
+         {{"a.c", {"gcc", "-include", "b.c", "-c", "a.c"}}, {"b.c", {"gcc", "-include", "b.c", "-c", "b.c"}}}},
+        {{"gcc", "-x", "c", "", "a"}, {{"", {"gcc", "-x", "c"}}, {"a", {"gcc", "-x", "c", "a"}}}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(entries(c.tokens), c.expected) << testing::PrintToString(c.tokens);
+}
+
+struct Outcome {
+    std::string out, err;
+};
+
+Outcome run(const std::string& input, bool verbose, const std::string& cwd = "/src/app") {
+    fake_reset();
+    if (verbose) fake.args.push_back("-v");
+    fake.cwd = cwd;
+    fake.streams[STD_INPUT].bytes = input;
+    EXPECT_EQ(fake_run(), 0);
+    return {fake.streams[STD_OUTPUT].bytes, fake.streams[STD_ERROR].bytes};
+}
+
+const std::string worked_document =
+    "[\n"
+    "    {\n"
+    "        \"directory\": \"/src/app\",\n"
+    "        \"file\": \"main.c\",\n"
+    "        \"output\": \"main\",\n"
+    "        \"arguments\": [\n"
+    "            \"gcc\",\n"
+    "            \"-o\",\n"
+    "            \"main\",\n"
+    "            \"main.c\"\n"
+    "        ]\n"
+    "    },\n"
+    "    {\n"
+    "        \"directory\": \"/src/app\",\n"
+    "        \"file\": \"util.c\",\n"
+    "        \"output\": \"main\",\n"
+    "        \"arguments\": [\n"
+    "            \"gcc\",\n"
+    "            \"-o\",\n"
+    "            \"main\",\n"
+    "            \"util.c\"\n"
+    "        ]\n"
+    "    }\n"
+    "]\n";
+
+TEST(Document, WorkedExample) {
+    Outcome r = run("gcc -o main main.c util.c\n", true);
+    EXPECT_EQ(r.out, worked_document);
+    EXPECT_NE(r.err.find(
+        "Parsed compiler command:\n    ok = true\n    source = [\n        \"main.c\",\n        \"util.c\"\n    ]\n"
+        "    output = \"main\"\n    args = [\n        \"gcc\",\n        \"-o\",\n        \"main\",\n"
+        "        \"main.c\",\n        \"util.c\"\n    ]\n"), std::string::npos);
+    EXPECT_NE(r.err.find(
+        "Produced command objects:\n    ok = true\n    directory = \"/src/app\"\n    file = \"main.c\"\n"
+        "    output = \"main\"\n    args = [\n        \"gcc\",\n        \"-o\",\n        \"main\",\n"
+        "        \"main.c\"\n    ]\n    \n    ok = true\n    directory = \"/src/app\"\n    file = \"util.c\"\n"
+        "    output = \"main\"\n    args = [\n        \"gcc\",\n        \"-o\",\n        \"main\",\n"
+        "        \"util.c\"\n    ]\n    \n-> +2 command objects (total = 2)\n"), std::string::npos) << r.err;
+}
+
+TEST(Document, TraceOfACommandAfterCd) {
+    Outcome r = run("cd src && gcc -c x.c\n", true);
+    EXPECT_NE(r.err.find(
+        "Parsing mode: SHELL\nTokenized shell line:\n    [\n        \"cd\",\n        \"src\",\n        \"&&\",\n"
+        "        \"gcc\",\n        \"-c\",\n        \"x.c\"\n    ]\nDetected compiler invocation:\n"
+        "    Compiler: gcc\n    Tokens: [\n        \"gcc\",\n        \"-c\",\n        \"x.c\"\n    ]\n"),
+        std::string::npos) << r.err;
+}
+
+TEST(Document, InvocationsWithoutEntries) {
+    Outcome r = run("echo hi\ncl /c x.c\n", true);
+    EXPECT_EQ(r.out, "[\n]\n");
+    EXPECT_NE(r.err.find("    Compiler: unknown or not found\n    Tokens: [] (list empty)\n"
+                         "Parsed compiler command:\n    ok = false\n    source = [] (list empty)\n"
+                         "    output = \"\"\n    args = [] (list empty)\nNo command object produced.\n"),
+              std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("    Compiler: cl\n"), std::string::npos);
+}
+
+TEST(Document, CommasJoinEntriesAcrossCommandsAndLines) {
+    Outcome r = run("gcc -c a.c && gcc -c b.c\nls\ngcc -c \"c d.c\" -o 'q\"\\\\'\n", false);
+    EXPECT_EQ(r.out,
+              "[\n    {\n        \"directory\": \"/src/app\",\n        \"file\": \"a.c\",\n"
+              "        \"arguments\": [\n            \"gcc\",\n            \"-c\",\n            \"a.c\"\n        ]\n    },\n"
+              "    {\n        \"directory\": \"/src/app\",\n        \"file\": \"b.c\",\n"
+              "        \"arguments\": [\n            \"gcc\",\n            \"-c\",\n            \"b.c\"\n        ]\n    },\n"
+              "    {\n        \"directory\": \"/src/app\",\n        \"file\": \"c d.c\",\n"
+              "        \"output\": \"q\\\"\\\\\\\\\",\n"
+              "        \"arguments\": [\n            \"gcc\",\n            \"-c\",\n            \"c d.c\",\n"
+              "            \"-o\",\n            \"q\\\"\\\\\\\\\"\n        ]\n    }\n]\n");
+}
+
+}  // namespace

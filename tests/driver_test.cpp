@@ -1,0 +1,289 @@
+// Tests of the entry, directory tracking and the line dispatcher, run over the in-memory system.
+#include <gtest/gtest.h>
+
+#include "driver/dirstack.h"
+#include "driver/dispatch.h"
+#include "fake_platform.h"
+
+namespace {
+
+const std::string help =
+    "ferrule - Create a compile_commands.json from a Make output\n"
+    "Usage: ferrule [option]\n"
+    "\n"
+    "Options:\n"
+    "       --version:  Display the version number.\n"
+    "   -h, --help:     Display this help page.\n"
+    "   -v, --verbose:  Display debug information on stderr to help with problem diagnosis.\n"
+    "\n"
+    "Examples:\n"
+    "   $ make -Bwn | ferrule.exe\n"
+    "   $ make -Bwn | ferrule.exe > compile_commands.json\n"
+    "   $ echo \"gcc -o main main.c\" | ferrule.exe > compile_commands.json\n"
+    "\n";
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+Outcome run(std::vector<std::string> args, const std::string& input = "") {
+    fake_reset();
+    fake.args = args;
+    fake.streams[STD_INPUT].bytes = input;
+    int status = fake_run();
+    return {status, fake.streams[STD_OUTPUT].bytes, fake.streams[STD_ERROR].bytes};
+}
+
+TEST(Entry, OptionsDecideByTheFirstEndingArgument) {
+    struct Case { std::vector<std::string> args; int status; std::string out, err; } cases[] = {
+        {{"ferrule", "--help"}, 0, help, ""},
+        {{"ferrule", "-h", "--bogus"}, 0, help, ""},
+        {{"ferrule", "-v", "--help"}, 0, help, ""},
+        {{"ferrule", "--version"}, 0, "Version: 2026-09-15\n\n", ""},
+        {{"ferrule", "--version", "--bogus"}, 0, "Version: 2026-09-15\n\n", ""},
+        {{"ferrule", "--bogus", "--version"}, 1, "", "Unknown CLI arg: '--bogus'\n\n"},
+        {{"ferrule", ""}, 1, "", "Unknown CLI arg: ''\n\n"},
+        {{"ferrule", "-V"}, 1, "", "Unknown CLI arg: '-V'\n\n"},
+        {{"ferrule", "-vh"}, 1, "", "Unknown CLI arg: '-vh'\n\n"},
+        {{"ferrule", "--Verbose"}, 1, "", "Unknown CLI arg: '--Verbose'\n\n"},
+        {{"ferrule", "--verbose=1"}, 1, "", "Unknown CLI arg: '--verbose=1'\n\n"},
+        {{"-h"}, 0, "[\n]\n", ""},
+        {{"ferrule"}, 0, "[\n]\n", ""},
+    };
+    for (const Case& c : cases) {
+        Outcome r = run(c.args, "");
+        EXPECT_EQ(r.status, c.status) << c.args.back();
+        EXPECT_EQ(r.out, c.out) << c.args.back();
+        EXPECT_EQ(r.err, c.err) << c.args.back();
+    }
+}
+
+TEST(Entry, HelpReadsAllInputFirst) {
+    fake_reset();
+    fake.args = {"ferrule", "--help"};
+    fake.streams[STD_INPUT].bytes = std::string(40000, 'x');
+    fake_run();
+    EXPECT_EQ(fake.streams[STD_INPUT].pos, 40000);
+}
+
+TEST(Entry, InputIsReadInChunksWhateverItsSize) {
+    for (size_t size : {0ul, 1ul, 16384ul, 3 * 16384ul, 16385ul}) {
+        for (long limit : {0l, 1000l}) {
+            fake_reset();
+            fake.args = {"ferrule", "-v"};
+            fake.streams[STD_INPUT].bytes = std::string(size, '\n');
+            fake.streams[STD_INPUT].chunk_limit = limit;
+            EXPECT_EQ(fake_run(), 0);
+            EXPECT_NE(fake.streams[STD_ERROR].bytes.find("Input len: " + std::to_string(size) + "\n"),
+                      std::string::npos);
+        }
+    }
+}
+
+TEST(Entry, AConsoleInputIsNotRead) {
+    fake_reset();
+    fake.args = {"ferrule", "-v"};
+    fake.streams[STD_INPUT].is_console = true;
+    fake.streams[STD_INPUT].bytes = "gcc -c a.c\n";
+    EXPECT_EQ(fake_run(), 0);
+    EXPECT_EQ(fake.streams[STD_INPUT].calls, 0);
+    EXPECT_EQ(fake.streams[STD_OUTPUT].bytes, "[\n]\n");
+    EXPECT_NE(fake.streams[STD_ERROR].bytes.find("Input len: 0\n"), std::string::npos);
+}
+
+TEST(Entry, AFailedReadKeepsWhatWasReadAndFailsTheRun) {
+    fake_reset();
+    fake.streams[STD_INPUT].bytes = "gcc -c a.c\ngcc -c b.c\n";
+    fake.streams[STD_INPUT].fail_after = 11;
+    EXPECT_EQ(fake_run(), 1);
+    EXPECT_NE(fake.streams[STD_OUTPUT].bytes.find("\"a.c\""), std::string::npos);
+    EXPECT_EQ(fake.streams[STD_OUTPUT].bytes.find("\"b.c\""), std::string::npos);
+    EXPECT_EQ(fake.streams[STD_ERROR].bytes, "ferrule: standard input could not be read to its end\n");
+}
+
+TEST(Entry, AFailedWriteGivesStatusOne) {
+    fake_reset();
+    fake.streams[STD_INPUT].bytes = "gcc -c a.c\n";
+    fake.streams[STD_OUTPUT].fail_after = 0;
+    EXPECT_EQ(fake_run(), 1);
+    fake_reset();
+    fake.args = {"ferrule", "--help"};
+    fake.streams[STD_OUTPUT].chunk_limit = 7;
+    EXPECT_EQ(fake_run(), 0);
+    EXPECT_EQ(fake.streams[STD_OUTPUT].bytes, help);
+}
+
+TEST(Entry, ConditionsThatStopTheProgramAreNamed) {
+    fake_reset();
+    fake.region_fails = true;
+    EXPECT_EQ(fake_run(), 1);
+    EXPECT_EQ(fake.streams[STD_ERROR].bytes, "ferrule: the 64 MiB memory region could not be obtained\n");
+    fake_reset();
+    fake.cwd_fails = true;
+    EXPECT_EQ(fake_run(), 1);
+    EXPECT_EQ(fake.streams[STD_ERROR].bytes, "ferrule: the current directory could not be read\n");
+    fake_reset();
+    fake.args = {};
+    EXPECT_EQ(fake_run(), 1);
+    EXPECT_EQ(fake.streams[STD_ERROR].bytes, "ferrule: the command line holds no program path\n");
+}
+
+TEST(Entry, InputBeyondTheRegionIsRefusedClearly) {
+    fake_reset();
+    fake.streams[STD_INPUT].bytes = std::string(64 << 20, '\n');
+    EXPECT_EQ(fake_run(), 1);
+    EXPECT_EQ(fake.streams[STD_OUTPUT].bytes, "");
+    EXPECT_EQ(fake.streams[STD_ERROR].bytes,
+              "ferrule: out of memory: the input and the work on it must fit in 64 MiB\n");
+}
+
+TEST(Entry, ConsoleOutputIsDecoded) {
+    fake_reset();
+    fake.args = {"ferrule", "--bogus-\xC3\xA9-\xF0\x9F\x98\x80-\xC0\x80"};
+    fake.streams[STD_ERROR].is_console = true;
+    EXPECT_EQ(fake_run(), 1);
+    EXPECT_EQ(fake.streams[STD_ERROR].console,
+              u"Unknown CLI arg: '--bogus-\u00e9-\U0001F600-\uFFFD\uFFFD'\n\n");
+}
+
+TEST(Classify, ByTheFirstThreeFields) {
+    struct Case { std::string line; i32 kind; } cases[] = {
+        {"make: Entering directory '/a'", ENTER_DIR},
+        {"make[2]: Leaving directory '/a'", LEAVE_DIR},
+        {": Entering directory '/a'", ENTER_DIR},
+        {"make:  Entering directory '/a'", SHELL},
+        {"Entering directory '/a'", SHELL},
+        {"make: entering directory '/a'", SHELL},
+        {"make: Entering directories", SHELL},
+        {"make: Entering directory", ENTER_DIR},
+        {"make: Entering directory\r\nx", SHELL},
+        {"make: Entering directory '/a'\r\n", ENTER_DIR},
+        {"make: Leaving\ndirectory", SHELL},
+        {"", SHELL},
+    };
+    for (const Case& c : cases) EXPECT_EQ(classify_line(str_of(c.line)), c.kind) << c.line;
+}
+
+TEST(DirStack, PathExtraction) {
+    struct Case { std::string input; std::string path; std::string rest; } cases[] = {
+        {"make[1]: Entering directory '/src/lib'\nnext", "/src/lib", "next"},
+        {"make: Entering directory `/src/lib'\n", "/src/lib", ""},
+        {"make: Entering directory '/src/my lib'\n", "/src/my lib", ""},
+        {"make: Entering directory ' /src/lib '\n", "/src/lib", ""},
+        {"make: Entering directory '/src/it`s'\n", "/src/it", ""},
+        {"make: Entering directory /src/lib\nnext", "", "next"},
+        {"make: Entering directory '/src/lib'\r\nnext", "/src/lib", "next"},
+        {"make: Entering directory '/a\nb\nc' d\nnext", "/a\nb\nc", "b\nc' d\nnext"},
+        {"make: Entering directory '/a\nnext", "/a", "next"},
+        {"make: Entering directory '/a", "", ""},
+        {"make: Entering directory\nx y\nz", "", "z"},
+        {"make: Entering directory\nnospace", "", ""},
+        {"make: Entering directory \n'/p'\nz", "/p", "z"},
+    };
+    for (const Case& c : cases) {
+        Str input = str_of(c.input);
+        EXPECT_EQ(string_of(extract_directory_path(&input)), c.path) << c.input;
+        EXPECT_EQ(string_of(input), c.rest) << c.input;
+    }
+}
+
+struct StackFixture : testing::Test {
+    std::vector<char> memory = std::vector<char>(1 << 16);
+    Arena main_arena = arena_over(memory.data(), (i64)memory.size());
+    Arena scratch = {};
+    DirStack stack = {};
+    void SetUp() override {
+        stack = create_dir_stack(&main_arena, "/start"_s);
+        scratch = main_arena;
+    }
+    std::string top() { return string_of(current_directory(&stack)); }
+};
+
+TEST_F(StackFixture, PushesAndPopsOnlyOnAnExactMatchWithTheTop) {
+    char* before = stack.arena.cur;
+    enter_directory(&stack, "/src/lib"_s);
+    EXPECT_EQ(top(), "/src/lib");
+    for (Str other : {"/SRC/LIB"_s, "/src/lib/"_s, "/start"_s, ""_s}) {
+        leave_directory(&stack, other, &scratch);
+        EXPECT_EQ(top(), "/src/lib");
+    }
+    leave_directory(&stack, "/src/lib"_s, &scratch);
+    EXPECT_EQ(top(), "/start");
+    EXPECT_EQ(stack.arena.cur, before);
+    leave_directory(&stack, "/start"_s, &scratch);
+    EXPECT_EQ(top(), "/start");
+    EXPECT_EQ(stack.entries.count, 1);
+}
+
+TEST_F(StackFixture, BackslashesAreNormalisedInTheCopyOnly) {
+    std::string path = "C:\\work\\\\lib";
+    enter_directory(&stack, str_of(path));
+    EXPECT_EQ(top(), "C:/work/lib");
+    EXPECT_EQ(path, "C:\\work\\\\lib");
+    std::string leaving = "C:\\work\\lib";
+    leave_directory(&stack, str_of(leaving), &scratch);
+    EXPECT_EQ(top(), "/start");
+    EXPECT_EQ(leaving, "C:\\work\\lib");
+}
+
+TEST_F(StackFixture, AFullStackSkipsThePushAndKeepsItsBlock) {
+    std::string path(100, 'p');
+    int pushed = 0;
+    while (enter_directory(&stack, str_of(path))) pushed++;
+    EXPECT_GT(pushed, 100);
+    EXPECT_EQ(stack.entries.count, pushed + 1);
+    EXPECT_LE(stack.arena.cur, stack.arena.end);
+    EXPECT_EQ(enter_directory(&stack, "/x"_s), 1) << "a short path may still fit";
+}
+
+TEST(Dispatch, UnterminatedDirectoryQuoteLeavesLaterLinesAsWritten) {
+    Outcome r = run({"ferrule"}, "make: Entering directory 'C:\\dir\ngcc -c x\\\\y.c '\n");
+    EXPECT_NE(r.out.find("\"file\": \"x\\\\y.c\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"directory\": \"C:/dir\\ngcc -c x/y.c\""), std::string::npos) << r.out;
+    Outcome later = run({"ferrule"}, "make: Leaving directory 'C:\\dir\ngcc -c x\\\\y.c\n");
+    EXPECT_NE(later.out.find("\"file\": \"x\\\\y.c\""), std::string::npos) << later.out;
+}
+
+TEST(Dispatch, AFullDirectoryStackIsReportedOnceAndTheRunGoesOn) {
+    std::string input;
+    for (int i = 0; i < 10000; i++) input += "make: Entering directory '/deep/dir/" + std::to_string(i) + "'\n";
+    input += "gcc -c a.c\n";
+    Outcome r = run({"ferrule"}, input);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "ferrule: the directory stack is full; directories entered from here on are ignored\n");
+    EXPECT_NE(r.out.find("\"file\": \"a.c\""), std::string::npos);
+}
+
+TEST(Dispatch, VerboseTraceOfATranscript) {
+    std::string input =
+        "make: Entering directory '/src'\n"
+        "\n"
+        "gcc -c \\\n  a.c\n"
+        "make: Leaving directory '/src'\n";
+    Outcome r = run({"ferrule", "-v"}, input);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              "[\n    {\n        \"directory\": \"/src\",\n        \"file\": \"a.c\",\n"
+              "        \"arguments\": [\n            \"gcc\",\n            \"-c\",\n            \"a.c\"\n"
+              "        ]\n    }\n]\n");
+    std::string summary0 = "-> +0 command objects (total = 0)\n\n---\n\n";
+    std::string list = "[\n        \"gcc\",\n        \"-c\",\n        \"a.c\"\n    ]\n";
+    EXPECT_EQ(r.err,
+              "ferrule\nVersion: 2026-09-15\nVerbose mode: true\nDirectory: \"/work\"\n"
+              "CLI args: [\n    \"ferrule\",\n    \"-v\"\n]\nInput len: " + std::to_string(input.size()) +
+              "\n====\n\n"
+              "Parsing mode: ENTER DIR\n" + summary0 +
+              "Parsing mode: SHELL\nNo command object produced.\n" + summary0 +
+              "Parsing mode: SHELL\nTokenized shell line:\n    " + list +
+              "Detected compiler invocation:\n    Compiler: gcc\n    Tokens: " + list +
+              "Parsed compiler command:\n    ok = true\n    source = [\n        \"a.c\"\n    ]\n"
+              "    output = \"\"\n    args = " + list +
+              "Produced command objects:\n    ok = true\n    directory = \"/src\"\n    file = \"a.c\"\n"
+              "    output = \"\"\n    args = " + list + "    \n"
+              "-> +1 command objects (total = 1)\n\n---\n\n"
+              "Parsing mode: LEAVE DIR\n-> +0 command objects (total = 1)\n\n---\n\n"
+              "\nTotal command objects: 1\nferrule is done.\n");
+}
+
+}  // namespace

@@ -1,0 +1,261 @@
+// End-to-end tests: the built program (FERRULE_EXE, run through FERRULE_RUNNER such as wine when
+// set) on files, pipes, terminals and real build logs.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "json.h"
+
+namespace {
+
+std::string env(const char* name) {
+    const char* v = getenv(name);
+    return v ? v : "";
+}
+
+std::string quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream f(path, std::ios::binary);
+    f << bytes;
+}
+
+std::string program_command(const std::vector<std::string>& args) {
+    std::string cmd = env("FERRULE_RUNNER").empty() ? "" : env("FERRULE_RUNNER") + " ";
+    cmd += quote(env("FERRULE_EXE"));
+    for (const std::string& a : args) cmd += " " + quote(a);
+    return cmd;
+}
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+int shell(const std::string& command) {
+    int rc = system(command.c_str());
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+// Runs the program with the input on a pipe, standard output and error to files.
+Result run(const std::vector<std::string>& args, const std::string& input = "", const std::string& out_target = "") {
+    std::string dir = testing::TempDir();
+    write_file(dir + "in", input);
+    std::string out = out_target.empty() ? dir + "out" : out_target;
+    int status = shell("cat " + dir + "in | " + program_command(args) + " > " + out + " 2> " + dir + "err");
+    return {status, out_target.empty() ? read_file(out) : "", read_file(dir + "err")};
+}
+
+// Runs a command line under a pseudo-terminal and returns what the terminal showed.
+std::string run_on_terminal(const std::string& command) {
+    std::string dir = testing::TempDir();
+    write_file(dir + "tty.sh", command + "\n");
+    shell("LC_ALL=C.UTF-8 script -qec 'sh " + dir + "tty.sh' /dev/null < /dev/null > " + dir + "tty.out 2>&1");
+    return read_file(dir + "tty.out");
+}
+
+const std::string help =
+    "ferrule - Create a compile_commands.json from a Make output\n"
+    "Usage: ferrule [option]\n"
+    "\n"
+    "Options:\n"
+    "       --version:  Display the version number.\n"
+    "   -h, --help:     Display this help page.\n"
+    "   -v, --verbose:  Display debug information on stderr to help with problem diagnosis.\n"
+    "\n"
+    "Examples:\n"
+    "   $ make -Bwn | ferrule.exe\n"
+    "   $ make -Bwn | ferrule.exe > compile_commands.json\n"
+    "   $ echo \"gcc -o main main.c\" | ferrule.exe > compile_commands.json\n"
+    "\n";
+
+TEST(CommandLine, TextsAndStatuses) {
+    struct Case { std::vector<std::string> args; int status; std::string out, err; } cases[] = {
+        {{"--help"}, 0, help, ""},
+        {{"-v", "--help"}, 0, help, ""},
+        {{"--version"}, 0, "Version: 2026-09-15\n\n", ""},
+        {{"--version", "--bogus"}, 0, "Version: 2026-09-15\n\n", ""},
+        {{"--bogus", "--version"}, 1, "", "Unknown CLI arg: '--bogus'\n\n"},
+        {{""}, 1, "", "Unknown CLI arg: ''\n\n"},
+        {{"-V"}, 1, "", "Unknown CLI arg: '-V'\n\n"},
+        {{"-vh"}, 1, "", "Unknown CLI arg: '-vh'\n\n"},
+        {{"--Verbose"}, 1, "", "Unknown CLI arg: '--Verbose'\n\n"},
+        {{"--verbose=1"}, 1, "", "Unknown CLI arg: '--verbose=1'\n\n"},
+        {{}, 0, "[\n]\n", ""},
+    };
+    for (const Case& c : cases) {
+        Result r = run(c.args, "gcc -c a.c\n");
+        std::string name = c.args.empty() ? "(none)" : c.args[0];
+        EXPECT_EQ(r.status, c.status) << name;
+        if (!c.args.empty()) EXPECT_EQ(r.out, c.out) << name;
+        EXPECT_EQ(r.err, c.err) << name;
+    }
+    EXPECT_EQ(run({}, "").out, "[\n]\n");
+}
+
+TEST(CommandLine, AProgramPathThatReadsLikeAnOptionIsNoOption) {
+    if (!env("FERRULE_RUNNER").empty()) GTEST_SKIP() << "wine names the program itself";
+    std::string link = testing::TempDir() + "-h";
+    shell("ln -sf " + quote(env("FERRULE_EXE")) + " " + quote(link));
+    std::string dir = testing::TempDir();
+    int status = shell("cd " + dir + " && printf '' | ./-h > out 2> err");
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(read_file(dir + "out"), "[\n]\n");
+}
+
+TEST(Input, ReadWholeWhateverItsSize) {
+    for (size_t size : {0ul, 16384ul, 2 * 16384ul, 5 * 16384ul + 7}) {
+        Result r = run({"-v"}, std::string(size, '\n'));
+        EXPECT_EQ(r.status, 0);
+        EXPECT_NE(r.err.find("Input len: " + std::to_string(size) + "\n"), std::string::npos) << size;
+        EXPECT_EQ(r.out, "[\n]\n");
+    }
+}
+
+TEST(Output, AFullDeviceGivesStatusOne) {
+    Result r = run({}, "gcc -c a.c\n", "/dev/full");
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST(Terminal, InputOnATerminalIsNotRead) {
+    std::string shown = run_on_terminal(program_command({"-v"}));
+    EXPECT_NE(shown.find("Input len: 0"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("[\r\n]\r\n"), std::string::npos) << shown;
+}
+
+TEST(Terminal, TextIsShownAsCharacters) {
+    std::string dir = testing::TempDir();
+    write_file(dir + "tty.in", "gcc -c \xC3\xA9\xF0\x9F\x98\x80\xC0\x80.c\n");
+    std::string shown = run_on_terminal(program_command({}) + " < " + dir + "tty.in");
+    EXPECT_NE(shown.find("\"file\": \"\xC3\xA9\xF0\x9F\x98\x80\xEF\xBF\xBD\xEF\xBF\xBD.c\""), std::string::npos)
+        << shown;
+}
+
+TEST(Document, WorkedExampleInAnEnteredDirectory) {
+    Result r = run({}, "make: Entering directory '/src/app'\ngcc -o main main.c util.c\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              "[\n    {\n        \"directory\": \"/src/app\",\n        \"file\": \"main.c\",\n"
+              "        \"output\": \"main\",\n        \"arguments\": [\n            \"gcc\",\n"
+              "            \"-o\",\n            \"main\",\n            \"main.c\"\n        ]\n    },\n"
+              "    {\n        \"directory\": \"/src/app\",\n        \"file\": \"util.c\",\n"
+              "        \"output\": \"main\",\n        \"arguments\": [\n            \"gcc\",\n"
+              "            \"-o\",\n            \"main\",\n            \"util.c\"\n        ]\n    }\n]\n");
+}
+
+TEST(Document, VerboseTraceOfATranscript) {
+    std::string input =
+        "make: Entering directory '/src'\n"
+        "make[1]: Entering directory '/src/lib'\n"
+        "\n"
+        "gcc -c \\\n  a.c\n"
+        "make[1]: Leaving directory '/src/lib'\n"
+        "make: Leaving directory '/src'\n";
+    Result r = run({"-v"}, input);
+    EXPECT_EQ(r.status, 0);
+    std::string summary0 = "-> +0 command objects (total = 0)\n\n---\n\n";
+    std::string summary1 = "-> +0 command objects (total = 1)\n\n---\n\n";
+    std::string list = "[\n        \"gcc\",\n        \"-c\",\n        \"a.c\"\n    ]\n";
+    std::string after_preamble = r.err.substr(r.err.find("====\n\n") + 6);
+    EXPECT_EQ(after_preamble,
+              "Parsing mode: ENTER DIR\n" + summary0 + "Parsing mode: ENTER DIR\n" + summary0 +
+              "Parsing mode: SHELL\nNo command object produced.\n" + summary0 +
+              "Parsing mode: SHELL\nTokenized shell line:\n    " + list +
+              "Detected compiler invocation:\n    Compiler: gcc\n    Tokens: " + list +
+              "Parsed compiler command:\n    ok = true\n    source = [\n        \"a.c\"\n    ]\n"
+              "    output = \"\"\n    args = " + list +
+              "Produced command objects:\n    ok = true\n    directory = \"/src/lib\"\n    file = \"a.c\"\n"
+              "    output = \"\"\n    args = " + list + "    \n"
+              "-> +1 command objects (total = 1)\n\n---\n\n"
+              "Parsing mode: LEAVE DIR\n" + summary1 + "Parsing mode: LEAVE DIR\n" + summary1 +
+              "\nTotal command objects: 1\nferrule is done.\n");
+    EXPECT_EQ(r.err.find("Version: 2026-09-15\nVerbose mode: true\nDirectory: \""), r.err.find('\n') + 1);
+}
+
+// The corpus: every compile the real build made must come out as an entry, exactly.
+struct Entry {
+    std::string directory, file;
+    std::vector<std::string> arguments;
+};
+
+std::vector<std::string> strings_of(const Json& array) {
+    std::vector<std::string> out;
+    for (const Json& item : array.items) out.push_back(item.text);
+    return out;
+}
+
+std::vector<Entry> parse_document(const std::string& text) {
+    bool ok = false;
+    Json doc = JsonReader(text).read(&ok);
+    EXPECT_TRUE(ok) << "the document is not valid JSON";
+    std::vector<Entry> entries;
+    for (const Json& o : doc.items) {
+        EXPECT_EQ(o.keys.at("directory").kind, Json::STRING);
+        entries.push_back({o.keys.at("directory").text, o.keys.at("file").text, strings_of(o.keys.at("arguments"))});
+    }
+    return entries;
+}
+
+std::vector<Entry> read_truth(const std::string& path) {
+    std::vector<Entry> truth;
+    std::ifstream f(path);
+    std::string line;
+    while (std::getline(f, line)) {
+        bool ok = false;
+        Json o = JsonReader(line).read(&ok);
+        EXPECT_TRUE(ok) << line;
+        truth.push_back({o.keys.at("directory").text, "", strings_of(o.keys.at("arguments"))});
+    }
+    return truth;
+}
+
+void check_corpus(const std::string& project, size_t expected_compiles) {
+    std::string dir = std::string(FERRULE_SOURCE_DIR) + "/../shared/corpus/" + project;
+    std::string log = read_file(dir + "/make-Bwn.log");
+    ASSERT_FALSE(log.empty()) << "missing corpus log " << dir;
+    Result r = run({}, log);
+    ASSERT_EQ(r.status, 0);
+    std::vector<Entry> entries = parse_document(r.out);
+    std::vector<Entry> truth = read_truth(dir + "/truth.jsonl");
+    ASSERT_EQ(truth.size(), expected_compiles);
+    std::multiset<std::pair<std::string, std::vector<std::string>>> produced;
+    for (const Entry& e : entries) {
+        produced.insert({e.directory, e.arguments});
+        bool file_in_arguments = false;
+        for (const std::string& a : e.arguments) file_in_arguments |= a == e.file;
+        EXPECT_TRUE(file_in_arguments) << e.file;
+    }
+    size_t matched = 0;
+    for (const Entry& t : truth) {
+        auto hit = produced.find({t.directory, t.arguments});
+        if (hit == produced.end()) {
+            ADD_FAILURE() << "no entry for the compile in " << t.directory << ": " << testing::PrintToString(t.arguments);
+            continue;
+        }
+        produced.erase(hit);
+        matched++;
+    }
+    EXPECT_EQ(matched, truth.size());
+    EXPECT_TRUE(produced.empty()) << produced.size() << " entries match no compile of the real build";
+}
+
+TEST(Corpus, Lua) { check_corpus("lua", 34); }
+TEST(Corpus, Git) { check_corpus("git", 563); }
+
+}  // namespace

@@ -1,0 +1,92 @@
+// The in-memory platform behind the unit tests.
+#include "fake_platform.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/fail.h"
+#include "driver/entry.h"
+#include "platform/platform.h"
+
+FakeSystem fake;
+static std::jmp_buf exit_point;
+static bool running = false;
+
+void fake_reset() { fake = FakeSystem(); }
+
+int fake_run() {
+    running = true;
+    if (setjmp(exit_point) == 0) run_ferrule();
+    running = false;
+    fail_set_handler(nullptr, nullptr);
+    return fake.exit_status;
+}
+
+void* platform_region(i64 size) {
+    static char* region = nullptr;
+    if (fake.region_fails) return nullptr;
+    if (!region) region = (char*)std::malloc((size_t)size);
+    return region;
+}
+
+OsHandle platform_std_handle(i32 which) { return &fake.streams[which]; }
+
+i32 platform_is_console(OsHandle handle) { return ((FakeStream*)handle)->is_console; }
+
+// How many of count bytes the stream moves in this call: -1 for a failure.
+static long allowed(FakeStream* s, long done, long count) {
+    s->calls++;
+    if (s->fail_after >= 0 && done >= s->fail_after) return -1;
+    long n = count;
+    if (s->chunk_limit > 0 && n > s->chunk_limit) n = s->chunk_limit;
+    if (s->fail_after >= 0 && done + n > s->fail_after) n = s->fail_after - done;
+    return n;
+}
+
+i64 platform_read(OsHandle handle, void* buffer, i64 capacity) {
+    FakeStream* s = (FakeStream*)handle;
+    long left = (long)s->bytes.size() - s->pos;
+    long n = allowed(s, s->pos, capacity < left ? (long)capacity : left);
+    if (n < 0) return -1;
+    std::memcpy(buffer, s->bytes.data() + s->pos, (size_t)n);
+    s->pos += n;
+    return n;
+}
+
+i32 platform_write(OsHandle handle, const char* bytes, i32 count, i32* written) {
+    FakeStream* s = (FakeStream*)handle;
+    long n = allowed(s, (long)s->bytes.size(), count);
+    if (n < 0) return 0;
+    s->bytes.append(bytes, (size_t)n);
+    *written = (i32)n;
+    return 1;
+}
+
+i32 platform_write_console(OsHandle handle, const u16* units, i32 count, i32* written) {
+    FakeStream* s = (FakeStream*)handle;
+    long n = allowed(s, (long)s->console.size(), count);
+    if (n < 0) return 0;
+    s->console.append((const char16_t*)units, (size_t)n);
+    *written = (i32)n;
+    return 1;
+}
+
+void platform_load_arguments(Arena* arena, StrList* list) {
+    for (const std::string& arg : fake.args)
+        list_append(list, arena, arg.empty() ? Str{} : str_clone(arena, str_of(arg)));
+}
+
+Str platform_current_directory(Arena* arena) {
+    if (fake.cwd_fails) fail("the current directory could not be read"_s);
+    return str_clone(arena, str_of(fake.cwd));
+}
+
+[[noreturn]] void platform_exit(i32 status) {
+    fake.exit_status = status;
+    if (running) std::longjmp(exit_point, 1);
+    // Outside a run (a stop in a unit test) what was said reaches the real standard error.
+    fputs(fake.streams[STD_ERROR].bytes.c_str(), stderr);
+    std::_Exit(status);
+}

@@ -1,0 +1,37 @@
+// An in-memory system for the tests: scripted standard streams, arguments and directory, and an
+// exit that returns to the test instead of ending the process.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+struct FakeStream {
+    std::string bytes;        // input still to read, or what was written
+    std::u16string console;   // units written to the console
+    bool is_console = false;
+    long chunk_limit = 0;     // most bytes one call moves; 0 means no limit
+    long fail_after = -1;     // bytes after which a call fails; -1 never
+    long calls = 0;           // calls made
+    long pos = 0;             // bytes of input already read
+};
+
+struct FakeSystem {
+    FakeStream streams[3];
+    std::vector<std::string> args = {"ferrule"};
+    std::string cwd = "/work";
+    bool region_fails = false;
+    bool cwd_fails = false;
+    int exit_status = -1;
+};
+
+extern FakeSystem fake;
+
+// Resets the fake system to its defaults.
+void fake_reset();
+
+// Runs the whole program on the fake system and returns its exit status.
+int fake_run();
+
+inline Str str_of(const std::string& s) { return Str{(i64)s.size(), s.data()}; }
+inline std::string string_of(Str s) { return std::string(s.data ? s.data : "", (size_t)s.len); }

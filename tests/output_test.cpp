@@ -1,0 +1,224 @@
+// Tests of the writers and the sinks: indentation, buffer edges, JSON escapes, list dumps, the
+// console decoder and write failures.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "core/list.h"
+#include "fake_platform.h"
+#include "output/output.h"
+#include "output/sink.h"
+
+namespace {
+
+struct Capture {
+    std::string bytes;
+    std::vector<i64> flushes;  // length of every flush call
+};
+
+void capture_flush(void* sink, i64 length, const char* bytes) {
+    Capture* c = (Capture*)sink;
+    c->flushes.push_back(length);
+    c->bytes.append(bytes, (size_t)length);
+}
+
+struct Bound {
+    std::unique_ptr<Output> out = std::make_unique<Output>();
+    Capture capture;
+    Bound() {
+        *out = Output{};
+        out->sink = &capture;
+        out->flush_fn = capture_flush;
+    }
+    std::string text() {
+        flush_output(out.get());
+        return capture.bytes;
+    }
+};
+
+TEST(Output, IndentationIsWrittenAtTheFirstByteOfALine) {
+    Bound b;
+    b.out->indent = 1;
+    write_str(b.out.get(), "a\nb"_s);
+    b.out->indent = 2;
+    write_str(b.out.get(), "\n\n"_s);
+    b.out->indent = -1;
+    put_byte(b.out.get(), 'x');
+    EXPECT_EQ(b.out->indent, 0);
+    EXPECT_EQ(b.text(), "a\n    b\n        \nx");
+}
+
+TEST(Output, FlushesAtTheBufferEdge) {
+    Bound b;
+    write_str(b.out.get(), str_of(std::string(2049, 'z')));
+    ASSERT_EQ(b.capture.flushes.size(), 1u);
+    EXPECT_EQ(b.capture.flushes[0], 2048);
+    EXPECT_EQ(b.out->length, 1);
+
+    Bound edge;
+    write_str(edge.out.get(), str_of(std::string(2045, 'z') + "\n"));
+    edge.out->indent = 1;
+    put_byte(edge.out.get(), 'y');
+    ASSERT_EQ(edge.capture.flushes.size(), 1u);
+    EXPECT_EQ(edge.capture.flushes[0], 2046);
+    EXPECT_EQ(edge.text().substr(2046), "    y");
+}
+
+TEST(Output, EmptyFlushStillCallsTheSink) {
+    Bound b;
+    flush_output(b.out.get());
+    ASSERT_EQ(b.capture.flushes.size(), 1u);
+    EXPECT_EQ(b.capture.flushes[0], 0);
+}
+
+TEST(Output, Integers) {
+    struct Case { i64 v; const char* text; } cases[] = {
+        {0, "0"}, {-1, "-1"}, {1234567890123, "1234567890123"},
+        {INT64_MIN, "-9223372036854775808"}, {INT64_MAX, "9223372036854775807"},
+    };
+    for (const Case& c : cases) {
+        Bound b;
+        write_int(b.out.get(), c.v);
+        EXPECT_EQ(b.text(), c.text);
+    }
+}
+
+TEST(Output, JsonEscapes) {
+    struct Case { std::string in; std::string out; } cases[] = {
+        {"", "\"\""},
+        {std::string("a\x01" "b"), "\"a\\u0001b\""},
+        {"q\"b\\s/", "\"q\\\"b\\\\s/\""},
+        {"\b\t\n\f\r", "\"\\b\\t\\n\\f\\r\""},
+        {"\x0b\x1b\x7f", "\"\\u000B\\u001B\x7f\""},
+        {std::string("\0", 1), "\"\\u0000\""},
+        {"\xC3\xA9\xFF", "\"\xC3\xA9\xFF\""},
+    };
+    for (const Case& c : cases) {
+        Bound b;
+        write_json_str(b.out.get(), str_of(c.in));
+        EXPECT_EQ(b.text(), c.out);
+    }
+}
+
+TEST(Output, ListDumps) {
+    alignas(8) static char block[1024];
+    Arena a = arena_over(block, sizeof block);
+    StrList list = {};
+    Bound empty;
+    write_str_list(empty.out.get(), list.head, 0);
+    EXPECT_EQ(empty.text(), "[] (list empty)");
+    list_append(&list, &a, "gcc"_s);
+    list_append(&list, &a, "-c"_s);
+    Bound b;
+    write_str(b.out.get(), "Tokens: "_s);
+    write_str_list(b.out.get(), list.head, list.count);
+    EXPECT_EQ(b.text(), "Tokens: [\n    \"gcc\",\n    \"-c\"\n]");
+    EXPECT_EQ(b.out->indent, 0);
+}
+
+// A sink over the fake system's standard output.
+struct SinkFixture : testing::Test {
+    std::unique_ptr<StdSink> sink = std::make_unique<StdSink>();
+    FakeStream* stream;
+    void SetUp() override {
+        fake_reset();
+        stream = &fake.streams[STD_OUTPUT];
+        *sink = StdSink{};
+        sink->handle = stream;
+    }
+    void write(const std::string& bytes) { sink_write(sink.get(), (i64)bytes.size(), bytes.data()); }
+    std::u16string console_after_exit() {
+        finish_console(sink.get());
+        return stream->console;
+    }
+};
+
+TEST_F(SinkFixture, FileBytesPassUnchangedThroughShortWrites) {
+    stream->chunk_limit = 3;
+    write(std::string("ab\xC0\x80\xFF" "cdefg"));
+    EXPECT_EQ(stream->bytes, std::string("ab\xC0\x80\xFF" "cdefg"));
+    EXPECT_EQ(stream->calls, 4);
+    EXPECT_FALSE(sink->failed);
+}
+
+TEST_F(SinkFixture, AFailedWriteIsStickyAndDropsTheRest) {
+    stream->fail_after = 4;
+    write("abcdefgh");
+    write("more");
+    EXPECT_EQ(stream->bytes, "abcd");
+    EXPECT_TRUE(sink->failed);
+    long calls = stream->calls;
+    write("again");
+    EXPECT_EQ(stream->calls, calls);
+}
+
+TEST_F(SinkFixture, ConsoleDecodesUtf8WithReplacements) {
+    struct Case { std::string in; std::u16string out; } cases[] = {
+        {"a\xC3\xA9", u"a\u00e9"},
+        {"\xF0\x9F\x98\x80", {0xD83D, 0xDE00}},
+        {"\xC0\x80", u"\uFFFD\uFFFD"},
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
+        {"\xE2\x82", u"\uFFFD\uFFFD"},
+        {"\x80z", u"\uFFFDz"},
+        {"\xF5\x80\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"\xE0\x9F\xBF", u"\uFFFD\uFFFD\uFFFD"},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        sink->is_console = 1;
+        write(c.in);
+        EXPECT_EQ(console_after_exit(), c.out) << c.in;
+    }
+}
+
+TEST_F(SinkFixture, ACharacterSplitAcrossWritesIsJoined) {
+    sink->is_console = 1;
+    write("x\xF0\x9F");
+    write("\x98");
+    write("\x80y\xE2");
+    EXPECT_EQ(stream->console, u"");
+    write("\x82\xAC");
+    EXPECT_EQ(console_after_exit(), (std::u16string{'x', 0xD83D, 0xDE00, 'y', 0x20AC}));
+}
+
+TEST_F(SinkFixture, ASplitThatCannotCompleteIsReplacedByteByByte) {
+    sink->is_console = 1;
+    write("\xE2\x82");
+    write("z");
+    write("\xF0\x9F");
+    EXPECT_EQ(console_after_exit(), u"\uFFFD\uFFFDz\uFFFD\uFFFD");
+}
+
+TEST_F(SinkFixture, StagingFlushesAtItsEdge) {
+    sink->is_console = 1;
+    write(std::string(2047, 'a'));
+    write("\xF0\x9F\x98\x80");
+    EXPECT_EQ(stream->console.size(), 2047u);
+    EXPECT_EQ(sink->unit_count, 2);
+
+    SetUp();
+    sink->is_console = 1;
+    write(std::string(2048, 'a'));
+    EXPECT_EQ(stream->console.size(), 0u);
+    write("b");
+    EXPECT_EQ(stream->console.size(), 2048u);
+}
+
+TEST_F(SinkFixture, ShortConsoleWriteFails) {
+    sink->is_console = 1;
+    stream->chunk_limit = 1;
+    write("ab");
+    finish_console(sink.get());
+    EXPECT_TRUE(sink->failed);
+    EXPECT_EQ(sink->unit_count, 0);
+}
+
+TEST_F(SinkFixture, NotAConsoleNeverCallsTheConsole) {
+    write("abc");
+    finish_console(sink.get());
+    EXPECT_EQ(stream->console, u"");
+    EXPECT_EQ(stream->bytes, "abc");
+}
+
+}  // namespace

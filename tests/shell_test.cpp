@@ -1,0 +1,240 @@
+// Tests of shell splitting: raw words and what they consume, finished words, and agreement with
+// a real POSIX shell on the syntax both read alike.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+
+#include "fake_platform.h"
+#include "shell/scanner.h"
+#include "shell/unquote.h"
+
+namespace {
+
+alignas(8) char block[1 << 20];
+
+struct Raw {
+    std::string text;
+    i64 consumed;
+    bool ends_line;
+    bool operator==(const Raw&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Raw& r) {
+    return os << "{" << testing::PrintToString(r.text) << ", " << r.consumed << ", " << r.ends_line << "}";
+}
+
+// Every raw word of the first command, as split_shell_line would cut them, and the rest.
+std::vector<Raw> scan_command(const std::string& input, std::string* rest) {
+    std::vector<Raw> words;
+    Str s = str_of(input);
+    for (;;) {
+        RawWord w = scan_raw_word(s);
+        words.push_back({string_of(w.text), w.consumed, w.ends_line != 0});
+        s = str_skip(s, w.consumed);
+        if (w.ends_line || s.len == 0) break;
+    }
+    *rest = string_of(s);
+    return words;
+}
+
+std::vector<std::string> split(const std::string& input, std::string* rest = nullptr) {
+    std::string copy = input;
+    Arena a = arena_over(block, sizeof block);
+    StrList list = {};
+    Str s = str_of(copy);
+    split_shell_line(&s, &a, &list);
+    if (rest) *rest = string_of(s);
+    std::vector<std::string> words;
+    for (StrNode* n = list.head; n; n = n->next) words.push_back(string_of(n->value));
+    return words;
+}
+
+TEST(Scanner, RawWordsAndWhatTheyConsume) {
+    struct Case { std::string in; std::vector<Raw> words; std::string rest; } cases[] = {
+        {"gcc -c a.c -o a.o\nnext", {{"gcc", 4, 0}, {"-c", 3, 0}, {"a.c", 4, 0}, {"-o", 3, 0}, {"a.o", 4, 1}}, "next"},
+        {"gcc 2>&1 >out\n", {{"gcc", 4, 0}, {"2>&", 3, 0}, {"1", 2, 0}, {">", 1, 0}, {"out", 4, 1}}, ""},
+        {"x # note\nnext", {{"x", 2, 0}, {"", 6, 1}}, "\nnext"},
+        {"x #c\r\nnext", {{"x", 2, 0}, {"", 3, 1}}, "\nnext"},
+        {"# c\rgcc x.c\nnext", {{"", 11, 1}}, "\nnext"},
+        {"a\rb", {{"a", 2, 1}}, "b"},
+        {"a\r\nb", {{"a", 3, 1}}, "b"},
+        {"echo it's\nnext 'x'\n", {{"echo", 5, 0}, {"it's\nnext 'x'\n", 14, 1}}, ""},
+        {"ab\\\ncd\n", {{"ab", 4, 0}, {"cd", 3, 1}}, ""},
+        {"gcc -c\\\r\nx.c\r\nnext", {{"gcc", 4, 0}, {"-c", 5, 0}, {"x.c", 5, 1}}, "next"},
+        {"gcc x.c \\", {{"gcc", 4, 0}, {"x.c", 4, 0}, {"\\", 1, 1}}, ""},
+        {"gcc ", {{"gcc", 4, 0}}, ""},
+        {"a;b", {{"a", 1, 0}, {";", 1, 0}, {"b", 1, 1}}, ""},
+        {"|&x", {{"|&", 2, 0}, {"x", 1, 1}}, ""},
+        {";;&", {{";;&", 3, 0}}, ""},
+        {"&>/dev/null", {{"&>", 2, 0}, {"/dev/null", 9, 1}}, ""},
+        {"12abc", {{"12abc", 5, 1}}, ""},
+        {"12", {{"12", 2, 1}}, ""},
+        {"((a)b) c))d x", {{"((a)b) c))d", 12, 0}, {"x", 1, 1}}, ""},
+        {"$(a $(b) c)", {{"$(a $(b)", 9, 0}, {"c)", 2, 1}}, ""},
+        {"'unterminated\nmore", {{"'unterminated\nmore", 18, 1}}, ""},
+    };
+    for (const Case& c : cases) {
+        std::string rest;
+        EXPECT_EQ(scan_command(c.in, &rest), c.words) << testing::PrintToString(c.in);
+        EXPECT_EQ(rest, c.rest) << testing::PrintToString(c.in);
+    }
+}
+
+TEST(Scanner, FinishedWordsOfWholeCommands) {
+    using V = std::vector<std::string>;
+    struct Case { std::string in; V words; } cases[] = {
+        {"cd sub && gcc -c x.c\n", {"cd", "sub", "&&", "gcc", "-c", "x.c"}},
+        {"x>y", {"x", ">", "y"}},
+        {"2>>log 3<in 2&>x x2>y", {"2>>", "log", "3<", "in", "2&>", "x", "x2", ">", "y"}},
+        {"echo 'a b' \"c d\"\n", {"echo", "a b", "c d"}},
+        {"$(pkg-config --cflags a b) $((1 + 2)) [[ -f x ]] [ y ] { x; }",
+         {"$(pkg-config --cflags a b)", "$((1 + 2))", "[[ -f x ]]", "[ y ]", "{ x; }"}},
+        {"-DS=\"\\\"abc\\\"\" -c x.c\n", {"-DS=\"abc\"", "-c", "x.c"}},
+        {"gcc -c \\\n  x.c\n", {"gcc", "-c", "x.c"}},
+        {"", {}},
+        {" \t \n", {}},
+        {"# only a comment", {}},
+        {"a#b", {"a#b"}},
+        {"file\\ \n", {"file"}},
+        {"\"\" ''", {"", ""}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(split(c.in), c.words) << testing::PrintToString(c.in);
+}
+
+TEST(Unquote, FinishedFormOfRawWords) {
+    struct Case { std::string raw; std::string word; } cases[] = {
+        {"'a b'", "a b"}, {"\"c d\"", "c d"}, {"a'b c'd", "ab cd"}, {"'it''s'", "its"},
+        {"-DS=\"\\\"abc\\\"\"", "-DS=\"abc\""},
+        {"\"a\\\\\"", "a\\"}, {"\"a\\$b\"", "a$b"}, {"\"a\\nb\"", "a\\nb"}, {"\"x\\\ny\"", "xy"},
+        {"a\\ b", "a b"}, {"x\\\"y", "x\"y"}, {"\\x", "x"}, {"a\\\ny", "ay"},
+        {"'a\\b'", "a\\b"}, {"'a\"b'", "a\"b"}, {"\"a'b\"", "a'b"}, {"\"$HOME\"/x", "$HOME/x"},
+        {"$(pkg-config --cflags a b)", "$(pkg-config --cflags a b)"}, {"${VAR:-a b}", "${VAR:-a b}"},
+        {"$(echo \"a b\")", "$(echo \"a b\")"}, {"((a)b) c))d", "((a)b) c))d"}, {"[[a]b]]", "[[a]b]]"},
+        {"`date`", "`date`"},
+        {"..\\src\\a.c", "../src/a.c"}, {".\\x", "./x"}, {"C:\\dir\\f.c", "C:/dir/f.c"},
+        {"-IC:\\inc", "-IC:/inc"}, {"-I..\\\\include", "-I../include"},
+        {"\"C:\\Program Files\\x\"", "C:/Program Files/x"}, {".\\a\\ b", "./a b"}, {"ab:\\x", "ab:/x"},
+        {"dir\\f.c", "dirf.c"}, {"src\\main.c", "srcmain.c"}, {"D:foo\\bar", "D:foobar"}, {"a/..\\b", "a/..b"},
+        {"\"\"", ""}, {"''", ""}, {"\\", ""}, {"file\\", "file"}, {"\"abc", "abc"},
+        {"it's\nnext 'x'", "its\nnext x"}, {"2>&", "2>&"}, {"1:\\x", "1:x"},
+    };
+    for (const Case& c : cases) {
+        std::string bytes = c.raw;
+        Arena a = arena_over(block, sizeof block);
+        StrList list = {};
+        finish_word(str_of(bytes), &a, &list);
+        ASSERT_EQ(list.count, 1);
+        EXPECT_EQ(string_of(list.head->value), c.word) << testing::PrintToString(c.raw);
+        EXPECT_NE(list.head->value.data, bytes.data());
+    }
+}
+
+TEST(Unquote, UnusedBufferGoesBackToTheArena) {
+    std::string bytes = "'a'";
+    Arena a = arena_over(block, sizeof block);
+    StrList list = {};
+    finish_word(str_of(bytes), &a, &list);
+    EXPECT_EQ((char*)list.head, block + 8);  // the node follows the one-byte word, aligned
+    EXPECT_EQ(string_of(list.head->value), "a");
+}
+
+TEST(Scanner, HostileInputsEndCleanly) {
+    std::string big(1 << 19, 'x');
+    struct Case { std::string in; size_t words; } cases[] = {
+        {"\"" + big, 1}, {"$(" + big, 1}, {"[[" + big, 1}, {"a \\", 2},
+        {"x #comment without a line feed", 1}, {std::string("a\0b \x80\xff", 7), 2},
+    };
+    for (const Case& c : cases) {
+        std::string rest;
+        EXPECT_EQ(split(c.in, &rest).size(), c.words);
+        EXPECT_EQ(rest, "");
+    }
+}
+
+// Random command lines from the syntax a POSIX shell and the scanner must read alike.
+std::string random_word(std::mt19937& rng) {
+    static const std::string plain = "abcxyzABC0123456789-_./=,:+@%";
+    auto pick = [&](const std::string& from) { return from[rng() % from.size()]; };
+    std::string w;
+    int pieces = 1 + rng() % 4;
+    for (int p = 0; p < pieces; p++) {
+        switch (rng() % 4) {
+        case 0:
+            for (int i = 0, n = 1 + rng() % 5; i < n; i++) w += pick(plain);
+            break;
+        case 1:
+            w += '\'';
+            for (int i = 0, n = rng() % 5; i < n; i++) w += pick(plain + " \"\\$`#;&|");
+            w += '\'';
+            break;
+        case 2: {
+            w += '"';
+            static const char* escapes[] = {"\\\"", "\\\\", "\\$", "\\`"};
+            for (int i = 0, n = rng() % 5; i < n; i++)
+                w += rng() % 3 ? std::string(1, pick(plain + " '#;&|")) : escapes[rng() % 4];
+            w += '"';
+            break;
+        }
+        default:
+            w += '\\';
+            w += pick("abcXYZ-_.=,:+@%\"'\\");
+            break;
+        }
+    }
+    return w;
+}
+
+bool is_excluded_path_word(const std::string& w) {
+    size_t sep = w.find_first_of("/\\");
+    if (sep == std::string::npos) return false;
+    std::string head = w.substr(0, sep);
+    if (!head.empty() && head.back() == '.') return true;
+    return head.size() >= 2 && head.back() == ':' && isalpha((unsigned char)head[head.size() - 2]);
+}
+
+std::vector<std::string> shell_words(const std::string& path) {
+    std::string command = "sh " + path;
+    FILE* p = popen(command.c_str(), "r");
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    pclose(p);
+    std::vector<std::string> words;
+    size_t start = 0;
+    for (size_t i = 0; i < out.size(); i++)
+        if (out[i] == '\0') words.push_back(out.substr(start, i - start)), start = i + 1;
+    return words;
+}
+
+TEST(Scanner, AgreesWithAPosixShell) {
+    std::mt19937 rng(20261209);
+    std::vector<std::string> lines;
+    while (lines.size() < 5000) {
+        std::string line;
+        bool excluded = false;
+        for (int i = 0, n = 1 + rng() % 6; i < n; i++) {
+            std::string w = random_word(rng);
+            excluded |= is_excluded_path_word(w);
+            line += (i ? (rng() % 2 ? " " : "\t") : "") + w;
+        }
+        if (!excluded) lines.push_back(line);
+    }
+    // One script prints every line's words NUL-separated, with an extra marker between lines.
+    std::string path = testing::TempDir() + "ferrule_differential.sh";
+    FILE* script = fopen(path.c_str(), "w");
+    for (const std::string& line : lines) fprintf(script, "printf '%%s\\0' %s; printf 'END\\0'\n", line.c_str());
+    fclose(script);
+    std::vector<std::string> all = shell_words(path);
+    size_t at = 0;
+    for (const std::string& line : lines) {
+        std::vector<std::string> expected;
+        while (at < all.size() && all[at] != "END") expected.push_back(all[at++]);
+        at++;
+        ASSERT_EQ(split(line + "\n"), expected) << line;
+    }
+    EXPECT_EQ(at, all.size());
+}
+
+}  // namespace
