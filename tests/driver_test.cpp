@@ -3,24 +3,10 @@
 
 #include "driver/dirstack.h"
 #include "driver/dispatch.h"
+#include "expected_help.h"
 #include "fake_platform.h"
 
 namespace {
-
-const std::string help =
-    "ferrule - Create a compile_commands.json from a Make output\n"
-    "Usage: ferrule [option]\n"
-    "\n"
-    "Options:\n"
-    "       --version:  Display the version number.\n"
-    "   -h, --help:     Display this help page.\n"
-    "   -v, --verbose:  Display debug information on stderr to help with problem diagnosis.\n"
-    "\n"
-    "Examples:\n"
-    "   $ make -Bwn | ferrule.exe\n"
-    "   $ make -Bwn | ferrule.exe > compile_commands.json\n"
-    "   $ echo \"gcc -o main main.c\" | ferrule.exe > compile_commands.json\n"
-    "\n";
 
 struct Outcome {
     int status;
@@ -37,9 +23,9 @@ Outcome run(std::vector<std::string> args, const std::string& input = "") {
 
 TEST(Entry, OptionsDecideByTheFirstEndingArgument) {
     struct Case { std::vector<std::string> args; int status; std::string out, err; } cases[] = {
-        {{"ferrule", "--help"}, 0, help, ""},
-        {{"ferrule", "-h", "--bogus"}, 0, help, ""},
-        {{"ferrule", "-v", "--help"}, 0, help, ""},
+        {{"ferrule", "--help"}, 0, expected_help, ""},
+        {{"ferrule", "-h", "--bogus"}, 0, expected_help, ""},
+        {{"ferrule", "-v", "--help"}, 0, expected_help, ""},
         {{"ferrule", "--version"}, 0, "Version: 2026-09-15\n\n", ""},
         {{"ferrule", "--version", "--bogus"}, 0, "Version: 2026-09-15\n\n", ""},
         {{"ferrule", "--bogus", "--version"}, 1, "", "Unknown CLI arg: '--bogus'\n\n"},
@@ -111,7 +97,7 @@ TEST(Entry, AFailedWriteGivesStatusOne) {
     fake.args = {"ferrule", "--help"};
     fake.streams[STD_OUTPUT].chunk_limit = 7;
     EXPECT_EQ(fake_run(), 0);
-    EXPECT_EQ(fake.streams[STD_OUTPUT].bytes, help);
+    EXPECT_EQ(fake.streams[STD_OUTPUT].bytes, expected_help);
 }
 
 TEST(Entry, ConditionsThatStopTheProgramAreNamed) {

@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 
+#include "expected_help.h"
 #include "json.h"
 
 namespace {
@@ -78,25 +79,10 @@ std::string run_on_terminal(const std::string& command) {
 
 bool under_wine() { return !env("FERRULE_RUNNER").empty(); }
 
-const std::string help =
-    "ferrule - Create a compile_commands.json from a Make output\n"
-    "Usage: ferrule [option]\n"
-    "\n"
-    "Options:\n"
-    "       --version:  Display the version number.\n"
-    "   -h, --help:     Display this help page.\n"
-    "   -v, --verbose:  Display debug information on stderr to help with problem diagnosis.\n"
-    "\n"
-    "Examples:\n"
-    "   $ make -Bwn | ferrule.exe\n"
-    "   $ make -Bwn | ferrule.exe > compile_commands.json\n"
-    "   $ echo \"gcc -o main main.c\" | ferrule.exe > compile_commands.json\n"
-    "\n";
-
 TEST(CommandLine, TextsAndStatuses) {
     struct Case { std::vector<std::string> args; int status; std::string out, err; } cases[] = {
-        {{"--help"}, 0, help, ""},
-        {{"-v", "--help"}, 0, help, ""},
+        {{"--help"}, 0, expected_help, ""},
+        {{"-v", "--help"}, 0, expected_help, ""},
         {{"--version"}, 0, "Version: 2026-09-15\n\n", ""},
         {{"--version", "--bogus"}, 0, "Version: 2026-09-15\n\n", ""},
         {{"--bogus", "--version"}, 1, "", "Unknown CLI arg: '--bogus'\n\n"},
