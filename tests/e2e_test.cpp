@@ -2,82 +2,13 @@
 // set) on files, pipes, terminals and real build logs.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <fstream>
 #include <set>
-#include <sstream>
 
+#include "e2e_support.h"
 #include "expected_help.h"
-#include "json.h"
 
 namespace {
-
-std::string env(const char* name) {
-    const char* v = getenv(name);
-    return v ? v : "";
-}
-
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string read_file(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
-
-void write_file(const std::string& path, const std::string& bytes) {
-    std::ofstream f(path, std::ios::binary);
-    f << bytes;
-}
-
-std::string program_command(const std::vector<std::string>& args) {
-    std::string cmd = env("FERRULE_RUNNER").empty() ? "" : env("FERRULE_RUNNER") + " ";
-    cmd += quote(env("FERRULE_EXE"));
-    for (const std::string& a : args) cmd += " " + quote(a);
-    return cmd;
-}
-
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-int shell(const std::string& command) {
-    int rc = system(command.c_str());
-    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-}
-
-// Runs the program with the input on a pipe, standard output and error to files.
-Result run(const std::vector<std::string>& args, const std::string& input = "", const std::string& out_target = "") {
-    std::string dir = testing::TempDir();
-    write_file(dir + "in", input);
-    std::string out = out_target.empty() ? dir + "out" : out_target;
-    int status = shell("cat " + dir + "in | " + program_command(args) + " > " + out + " 2> " + dir + "err");
-    return {status, out_target.empty() ? read_file(out) : "", read_file(dir + "err")};
-}
-
-// Runs a command line under a pseudo-terminal and returns the text the terminal showed, without
-// carriage returns and cursor-visibility sequences (which wine's console adds).
-std::string run_on_terminal(const std::string& command) {
-    std::string dir = testing::TempDir();
-    write_file(dir + "tty.sh", command + "\n");
-    shell("LC_ALL=C.UTF-8 script -qec 'sh " + dir + "tty.sh' /dev/null < /dev/null > " + dir + "tty.out 2>&1");
-    std::string shown;
-    for (char c : read_file(dir + "tty.out"))
-        if (c != '\r') shown += c;
-    for (const std::string& sequence : {"\x1b[?25l", "\x1b[?25h"})
-        for (size_t at; (at = shown.find(sequence)) != std::string::npos;) shown.erase(at, sequence.size());
-    return shown;
-}
-
-bool under_wine() { return !env("FERRULE_RUNNER").empty(); }
 
 TEST(CommandLine, TextsAndStatuses) {
     struct Case { std::vector<std::string> args; int status; std::string out, err; } cases[] = {
@@ -105,9 +36,9 @@ TEST(CommandLine, TextsAndStatuses) {
 
 TEST(CommandLine, AProgramPathThatReadsLikeAnOptionIsNoOption) {
     if (under_wine()) GTEST_SKIP() << "wine names the program itself";
-    std::string link = testing::TempDir() + "-h";
+    std::string link = scratch_dir() + "-h";
     shell("ln -sf " + quote(env("FERRULE_EXE")) + " " + quote(link));
-    std::string dir = testing::TempDir();
+    std::string dir = scratch_dir();
     int status = shell("cd " + dir + " && printf '' | ./-h > out 2> err");
     EXPECT_EQ(status, 0);
     EXPECT_EQ(read_file(dir + "out"), "[\n]\n");
@@ -134,7 +65,7 @@ TEST(Terminal, InputOnATerminalIsNotRead) {
 }
 
 TEST(Terminal, TextIsShownAsCharacters) {
-    std::string dir = testing::TempDir();
+    std::string dir = scratch_dir();
     write_file(dir + "tty.in", "gcc -c \xC3\xA9\xF0\x9F\x98\x80\xC0\x80.c\n");
     std::string shown = run_on_terminal(program_command({}) + " < " + dir + "tty.in");
     // Wine's console shows any surrogate pair it is given as two replacement characters.
@@ -184,29 +115,6 @@ TEST(Document, VerboseTraceOfATranscript) {
 }
 
 // The corpus: every compile the real build made must come out as an entry, exactly.
-struct Entry {
-    std::string directory, file;
-    std::vector<std::string> arguments;
-};
-
-std::vector<std::string> strings_of(const Json& array) {
-    std::vector<std::string> out;
-    for (const Json& item : array.items) out.push_back(item.text);
-    return out;
-}
-
-std::vector<Entry> parse_document(const std::string& text) {
-    bool ok = false;
-    Json doc = JsonReader(text).read(&ok);
-    EXPECT_TRUE(ok) << "the document is not valid JSON";
-    std::vector<Entry> entries;
-    for (const Json& o : doc.items) {
-        EXPECT_EQ(o.keys.at("directory").kind, Json::STRING);
-        entries.push_back({o.keys.at("directory").text, o.keys.at("file").text, strings_of(o.keys.at("arguments"))});
-    }
-    return entries;
-}
-
 std::vector<Entry> read_truth(const std::string& path) {
     std::vector<Entry> truth;
     std::ifstream f(path);

@@ -1,0 +1,167 @@
+// The whole promise with real tools: a small multi-directory project's real `make -Bwn` output goes
+// through the program, and the database must satisfy make, clangd, clang-tidy and the compilers.
+#include <set>
+
+#include "e2e_support.h"
+
+namespace {
+
+bool have(const std::string& tool) { return shell("command -v " + tool + " > /dev/null") == 0; }
+
+// The project: a top Makefile recursing two ways, quoted defines, -I paths, an assembler file, a
+// "-x c" file with an odd extension, a command with two sources, and a launcher when one exists.
+struct Project {
+    std::string root;
+    std::vector<std::string> sources;  // relative to root
+
+    explicit Project(const std::string& dir) : root(dir) {
+        bool ccache = have("ccache");
+        shell("mkdir -p " + root + "/lib " + root + "/app " + root + "/include");
+        write_file(root + "/Makefile", "all:\n\t$(MAKE) -C lib\n\tcd app && $(MAKE)\n");
+        write_file(root + "/include/config.h", "#define GREETING \"hi\"\n");
+        write_file(root + "/lib/util.h", "#ifdef __cplusplus\nextern \"C\"\n#endif\nconst char* util_name(void);\n");
+        write_file(root + "/lib/util.c",
+                   "#include \"config.h\"\n#include \"util.h\"\nconst char* util_name(void) { return NAME GREETING; }\n");
+        write_file(root + "/lib/start.S", "#ifndef ASM_FLAG\n#error ASM_FLAG missing\n#endif\n"
+                                          "\t.text\n\t.globl start_marker\nstart_marker:\n\tret\n");
+        write_file(root + "/lib/table.def", "#include \"config.h\"\nconst char* table[] = {GREETING};\n");
+        write_file(root + "/lib/Makefile",
+                   "CFLAGS = -O2 -Wall -I../include '-DNAME=\"x y\"'\n"
+                   "all: util.o start.o table.o\n"
+                   "util.o: util.c\n\tgcc $(CFLAGS) -c util.c -o util.o\n"
+                   "start.o: start.S\n\tgcc -DASM_FLAG -c start.S -ostart.o\n"
+                   "table.o: table.def\n\tgcc -I ../include -x c -c table.def -o table.o\n");
+        write_file(root + "/app/main.cpp", "#include <string>\n#include \"config.h\"\n#include \"util.h\"\n"
+                                           "int main() { return std::string(util_name()).empty(); }\n");
+        write_file(root + "/app/helper.c", "#include \"util.h\"\nint helper(void) { return util_name()[0]; }\n");
+        write_file(root + "/app/extra.c", "#include \"config.h\"\nconst char* extra(void) { return GREETING; }\n");
+        write_file(root + "/app/cached.c", "#include \"config.h\"\nconst char* cached(void) { return GREETING; }\n");
+        std::string app = "all: main.o parts" + std::string(ccache ? " cached.o" : "") + "\n"
+                          "main.o: main.cpp\n\tg++ -std=c++17 -I../lib -I../include -c main.cpp -o main.o\n"
+                          "parts:\n\tgcc -I../lib -I../include -c helper.c extra.c\n";
+        if (ccache) app += "cached.o: cached.c\n\tccache gcc -I../include -c cached.c -o cached.o\n";
+        write_file(root + "/app/Makefile", app);
+        sources = {"lib/util.c", "lib/start.S", "lib/table.def", "app/main.cpp", "app/helper.c", "app/extra.c"};
+        if (ccache) sources.push_back("app/cached.c");
+    }
+};
+
+std::string absolute(const Entry& e) { return e.file[0] == '/' ? e.file : e.directory + "/" + e.file; }
+
+// Each check returns what it found wrong, so that a broken database can show it is caught.
+std::vector<std::string> check_entries(const Project& p, const std::vector<Entry>& entries) {
+    std::vector<std::string> faults;
+    std::multiset<std::string> files;
+    for (const Entry& e : entries) {
+        if (e.directory.empty() || e.directory[0] != '/') faults.push_back("relative directory " + e.directory);
+        files.insert(absolute(e));
+    }
+    for (const std::string& s : p.sources)
+        if (files.count(p.root + "/" + s) != 1) faults.push_back(s + " has " + std::to_string(files.count(p.root + "/" + s)) + " entries");
+    if (files.size() != p.sources.size()) faults.push_back("entries for files outside the project");
+    return faults;
+}
+
+std::vector<std::string> check_clangd(const Project& p, const std::string& db_dir) {
+    std::vector<std::string> faults;
+    for (const std::string& s : p.sources) {
+        if (s.ends_with(".S")) continue;  // clangd reads no assembler
+        std::string log = scratch_dir() + "clangd.log";
+        int rc = shell("clangd --check=" + quote(p.root + "/" + s) + " --compile-commands-dir=" + quote(db_dir) +
+                       " > " + log + " 2>&1");
+        std::string text = read_file(log);
+        if (rc != 0 || text.find("Compile command from CDB is:") == std::string::npos ||
+            text.find("All checks completed, 0 errors") == std::string::npos)
+            faults.push_back("clangd on " + s + ":\n" + text.substr(text.size() > 3000 ? text.size() - 3000 : 0));
+    }
+    return faults;
+}
+
+std::vector<std::string> check_clang_tidy(const Project& p, const std::string& db_dir) {
+    std::vector<std::string> faults;
+    for (const std::string& s : p.sources) {
+        if (s.ends_with(".S")) continue;
+        std::string log = scratch_dir() + "tidy.log";
+        int rc = shell("clang-tidy -p " + quote(db_dir) + " " + quote(p.root + "/" + s) +
+                       " '--checks=-*,clang-analyzer-*' > " + log + " 2>&1");
+        std::string text = read_file(log);
+        if (rc != 0 || text.find("Error while trying to load a compilation database") != std::string::npos ||
+            text.find("error:") != std::string::npos)
+            faults.push_back("clang-tidy on " + s + ":\n" + text);
+    }
+    return faults;
+}
+
+// Compiles every entry again with exactly its arguments, in its directory.
+std::vector<std::string> check_recompile(const std::vector<Entry>& entries) {
+    std::vector<std::string> faults;
+    for (const Entry& e : entries) {
+        std::string command = "cd " + quote(e.directory) + " &&";
+        if (!e.output.empty()) command += " rm -f " + quote(e.output) + " &&";
+        for (const std::string& a : e.arguments) command += " " + quote(a);
+        if (!e.output.empty()) command += " && test -f " + quote(e.output);
+        if (shell("(" + command + ") > /dev/null 2>&1") != 0) faults.push_back("recompiling " + e.file + " failed: " + command);
+    }
+    return faults;
+}
+
+struct ProjectFixture : testing::Test {
+    static void SetUpTestSuite() {
+        for (const char* tool : {"make", "gcc", "g++", "clangd", "clang-tidy"})
+            ASSERT_TRUE(have(tool)) << tool << " is needed and missing";
+    }
+    Project project{scratch_dir() + "project"};
+    std::string db_dir = project.root;
+    std::vector<Entry> entries;
+
+    void SetUp() override {
+        std::string log = scratch_dir() + "make.log";
+        ASSERT_EQ(shell("cd " + quote(project.root) + " && make -Bwn > " + log + " 2>&1"), 0) << read_file(log);
+        Result r = run({}, read_file(log));
+        ASSERT_EQ(r.status, 0) << r.err;
+        write_file(db_dir + "/compile_commands.json", r.out);
+        entries = parse_document(r.out);
+    }
+
+    // Writes a copy of the database with one change, for showing that the checks catch it.
+    std::string broken_copy(const std::vector<Entry>& changed) {
+        std::string dir = scratch_dir() + "broken";
+        shell("mkdir -p " + dir);
+        std::string doc = "[";
+        for (const Entry& e : changed) {
+            doc += std::string(doc.size() > 1 ? "," : "") + "{\"directory\":\"" + e.directory + "\",\"file\":\"" + e.file + "\",\"arguments\":[";
+            for (size_t i = 0; i < e.arguments.size(); i++) {
+                std::string a;
+                for (char c : e.arguments[i]) a += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+                doc += (i ? ",\"" : "\"") + a + "\"";
+            }
+            doc += "]}";
+        }
+        write_file(dir + "/compile_commands.json", doc + "]");
+        return dir;
+    }
+};
+
+TEST_F(ProjectFixture, EveryCheckPasses) {
+    for (const auto& faults : {check_entries(project, entries), check_clangd(project, db_dir),
+                               check_clang_tidy(project, db_dir), check_recompile(entries)})
+        for (const std::string& fault : faults) ADD_FAILURE() << fault;
+}
+
+TEST_F(ProjectFixture, EveryCheckCatchesABrokenEntry) {
+    std::vector<Entry> changed = entries;
+    for (Entry& e : changed) {
+        if (e.file != "util.c") continue;
+        std::erase(e.arguments, "-I../include");
+        e.directory = "lib";
+    }
+    EXPECT_FALSE(check_entries(project, changed).empty());
+    for (Entry& e : changed)
+        if (e.directory == "lib") e.directory = project.root + "/lib";
+    std::string dir = broken_copy(changed);
+    EXPECT_FALSE(check_clangd(project, dir).empty());
+    EXPECT_FALSE(check_clang_tidy(project, dir).empty());
+    EXPECT_FALSE(check_recompile(changed).empty());
+}
+
+}  // namespace
