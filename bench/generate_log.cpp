@@ -1,0 +1,80 @@
+// Writes a realistic `make -Bwn` log of about the given number of MiB, the same for the same seed:
+// nested directory lines, long compile lines with quoted defines and dependency options, lines
+// with several sources, link lines and shell lines that compile nothing.
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::mt19937_64 rng(20261209);
+
+long pick(long n) { return (long)(rng() % (unsigned long)n); }
+
+std::string name() {
+    static const char* parts[] = {"core", "net", "util", "parse", "io", "alloc", "hash", "json", "lexer", "vm",
+                                  "gc", "string", "table", "debug", "zip", "crypto", "http", "cache", "log"};
+    return std::string(parts[pick(19)]) + "_" + std::to_string(pick(500));
+}
+
+std::string compile_line(const std::string& dir) {
+    static const char* compilers[] = {"gcc", "cc", "g++", "x86_64-w64-mingw32-gcc", "ccache gcc", "clang-14"};
+    static const char* flags[] = {"-O2", "-g", "-Wall", "-Wextra", "-Wshadow", "-fPIC", "-pipe", "-std=c11",
+                                  "-fno-common", "-Wno-unused-parameter", "-march=x86-64", "-MMD", "-MP"};
+    std::string cpp = pick(4) == 0 ? "cpp" : "c";
+    std::string line = compilers[pick(6)];
+    int sources = pick(8) == 0 ? 2 + (int)pick(3) : 1;
+    std::string first = name();
+    int words = 20 + (int)pick(21);
+    line += " -o " + dir + "/" + first + ".o -c -MF .deps/" + first + ".d -MT " + first + ".o";
+    for (int i = 0; i < words - 12; i++) {
+        switch (pick(6)) {
+        case 0: line += " -I../include/" + name(); break;
+        case 1: line += " '-DVERSION=\"" + std::to_string(pick(10)) + "." + std::to_string(pick(100)) + "\"'"; break;
+        case 2: line += " -DHAVE_" + name() + "=1"; break;
+        case 3: line += " -DPATH=\\\"/usr/share/" + name() + "\\\""; break;
+        default: line += std::string(" ") + flags[pick(13)]; break;
+        }
+    }
+    for (int s = 0; s < sources; s++) line += " src/" + (s ? name() : first) + "." + cpp;
+    return line + "\n";
+}
+
+std::string other_line() {
+    switch (pick(6)) {
+    case 0: return "gcc -o bin/" + name() + " obj/" + name() + ".o obj/" + name() + ".o -lm -lpthread\n";
+    case 1: return "echo '  CC      " + name() + ".o'\n";
+    case 2: return "mkdir -p obj/" + name() + " && touch obj/.stamp\n";
+    case 3: return "sed -e 's|@prefix@|/usr|g' \\\n    -e 's|@name@|" + name() + "|' < in.sh > out.sh\n";
+    case 4: return "rm -f lib" + name() + ".a && ar rcs lib" + name() + ".a obj/*.o\n";
+    default: return "if test -f " + name() + ".h; then :; else exit 1; fi\n";
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    long target = (argc > 1 ? atol(argv[1]) : 48) * 1024 * 1024;
+    std::vector<std::string> dirs = {"/home/build/project"};
+    std::string out;
+    out.reserve((size_t)target + 4096);
+    out += "make: Entering directory '/home/build/project'\n";
+    while ((long)out.size() < target) {
+        long r = pick(100);
+        if (r < 2 && dirs.size() < 5) {
+            dirs.push_back(dirs.back() + "/" + name());
+            out += "make[" + std::to_string(dirs.size() - 1) + "]: Entering directory '" + dirs.back() + "'\n";
+        } else if (r < 4 && dirs.size() > 1) {
+            out += "make[" + std::to_string(dirs.size() - 1) + "]: Leaving directory '" + dirs.back() + "'\n";
+            dirs.pop_back();
+        } else if (r < 80) {
+            out += compile_line("obj");
+        } else {
+            out += other_line();
+        }
+    }
+    fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
