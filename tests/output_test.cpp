@@ -92,6 +92,11 @@ TEST(Output, JsonEscapes) {
         {"\x0b\x1b\x7f", "\"\\u000B\\u001B\x7f\""},
         {std::string("\0", 1), "\"\\u0000\""},
         {"\xC3\xA9\xFF", "\"\xC3\xA9\xFF\""},
+        {"0123456789abcdef\x80\xFF\x7F ~!", "\"0123456789abcdef\x80\xFF\x7F ~!\""},
+        {"01234567-9\"bcdef", "\"01234567-9\\\"bcdef\""},
+        {"0123456789abcde\x1f", "\"0123456789abcde\\u001F\""},
+        {"abcdefg\\", "\"abcdefg\\\\\""},
+        {"\x21\x21\x21\x21\x21\x21\x21\x01", "\"!!!!!!!\\u0001\""},
     };
     for (const Case& c : cases) {
         Bound b;

@@ -17,10 +17,12 @@ const Str source_extensions[SOURCE_EXTENSION_COUNT] = {
     ".c"_s, ".cc"_s, ".cpp"_s, ".cxx"_s, ".c++"_s, ".C"_s, ".cppm"_s, ".s"_s, ".S"_s,
 };
 
-// The exact-lookup index over value_options, filled on first use.
+// The exact-lookup index over value_options, filled on first use, with the prefix candidates.
 static struct {
     Str slots[VALUE_INDEX_SLOTS];
     i64 count;
+    uint64_t by_second_byte[256];  // bit i: value_options[i] has this second byte
+    i64 longest;                   // length of the longest entry
 } value_option_index;
 
 static u32 fnv1a(Str s) {
@@ -43,6 +45,10 @@ static Str* index_probe(Str key) {
 
 static void index_fill() {
     for (i64 i = 0; i < VALUE_OPTION_COUNT; i++) {
+        value_option_index.by_second_byte[str_at(value_options[i], 1)] |= (uint64_t)1 << i;
+        if (value_options[i].len > value_option_index.longest) value_option_index.longest = value_options[i].len;
+    }
+    for (i64 i = 0; i < VALUE_OPTION_COUNT; i++) {
         Str* slot = index_probe(value_options[i]);
         if (slot->data) continue;
         *slot = value_options[i];
@@ -52,6 +58,7 @@ static void index_fill() {
 
 i32 value_option_index_contains(Str token) {
     if (value_option_index.count == 0) index_fill();
+    if (token.len > value_option_index.longest) return 0;  // spares hashing options that cannot match
     return index_probe(token)->data != nullptr;
 }
 
@@ -112,9 +119,12 @@ static void parse_option(ParseState* state, Str option, StrList* tokens, Arena* 
         if (value.len > 0) list_append(&state->command.args, arena, value);
         return;
     }
-    for (i64 i = 0; i < VALUE_OPTION_COUNT; i++) {
-        if (!str_starts_with(option, value_options[i])) continue;
-        take_value(state, kind_of_prefix(value_options[i]), str_skip(option, value_options[i].len));
+    // Only entries that share the option's second byte can be its prefix; bits go in table order.
+    uint64_t candidates = option.len > 1 ? value_option_index.by_second_byte[str_at(option, 1)] : 0;
+    for (; candidates; candidates &= candidates - 1) {
+        Str entry = value_options[__builtin_ctzll(candidates)];
+        if (!str_starts_with(option, entry)) continue;
+        take_value(state, kind_of_prefix(entry), str_skip(option, entry.len));
         return;
     }
 }

@@ -52,6 +52,13 @@ CompilerName classify_compiler_name(Str word) {
     return CompilerName{classify_pieces(n), n};
 }
 
+// Only words that start with an operator byte or a digit can be operators; most words are not.
+static i32 may_be_operator(Str word) {
+    if (word.len == 0) return 0;
+    u8 b = str_at(word, 0);
+    return b == ';' || b == '&' || b == '|' || b == '(' || b == ')' || b == '<' || b == '>' || (b >= '0' && b <= '9');
+}
+
 // A redirection word is an operator, possibly after a file-descriptor number.
 static i32 is_redirection_word(Str word) {
     i64 digits = 0;
@@ -75,6 +82,8 @@ CompilerInvocation find_compiler_invocation(StrList* words, Arena* arena) {
             }
             list_append(&invocation.tokens, arena, w);
             collecting = 1;
+        } else if (!may_be_operator(w)) {
+            list_append(&invocation.tokens, arena, w);
         } else if (str_equals_any(w, control_operators, CONTROL_OPERATOR_COUNT)) {
             return invocation;
         } else if (is_redirection_word(w)) {

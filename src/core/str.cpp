@@ -3,8 +3,11 @@
 
 static i64 clamp_len(Str s, i64 n) { return n < 0 ? 0 : (n > s.len ? s.len : n); }
 
+// Most comparisons are of short words that differ early, so a plain loop beats a library call.
 static i32 bytes_equal(const char* a, const char* b, i64 n) {
-    return n == 0 || __builtin_memcmp(a, b, (size_t)n) == 0;
+    for (i64 i = 0; i < n; i++)
+        if (a[i] != b[i]) return 0;
+    return 1;
 }
 
 i32 is_space(u8 b) { return b == 9 || b == 10 || b == 13 || b == 32; }
@@ -29,9 +32,16 @@ i32 str_ends_with(Str s, Str suffix) {
 
 i64 str_find_any(Str s, Str set) {
     if (!s.data || !set.data || s.len == 0) return -1;
+    if (set.len > 3) {
+        for (i64 i = 0; i < s.len; i++)
+            for (i64 j = 0; j < set.len; j++)
+                if (s.data[i] == set.data[j]) return i;
+        return -1;
+    }
+    // The program's sets have at most three bytes: compare each byte with all of them at once.
+    char c0 = set.data[0], c1 = set.data[set.len > 1 ? 1 : 0], c2 = set.data[set.len > 2 ? 2 : 0];
     for (i64 i = 0; i < s.len; i++)
-        for (i64 j = 0; j < set.len; j++)
-            if (s.data[i] == set.data[j]) return i;
+        if (s.data[i] == c0 || s.data[i] == c1 || s.data[i] == c2) return i;
     return -1;
 }
 

@@ -10,7 +10,7 @@ static void start_line(Output* out) {
     if (out->indent < 0) out->indent = 0;
     i64 spaces = 4 * (i64)out->indent;
     if (spaces > OUTPUT_CAPACITY - out->length) flush_output(out);
-    __builtin_memset(out->buffer + out->length, ' ', (size_t)spaces);
+    for (i64 i = 0; i < spaces; i += 4) __builtin_memcpy(out->buffer + out->length + i, "    ", 4);
     out->length += spaces;
     out->at_line_start = 0;
 }
@@ -22,22 +22,39 @@ void put_byte(Output* out, u8 b) {
     if (b == '\n') out->at_line_start = 1;
 }
 
-// Copies runs without line feeds in bulk; a line feed and the byte after it take the byte path,
-// so the result is exactly that of put_byte for every byte.
-void write_str(Output* out, Str s) {
-    i64 i = 0;
-    while (i < s.len) {
-        if (out->at_line_start || out->length == OUTPUT_CAPACITY || s.data[i] == '\n') {
-            put_byte(out, str_at(s, i++));
-            continue;
-        }
+// Appends bytes that hold no line feed, with the same line-start and buffer-full rules as put_byte.
+static void write_plain(Output* out, const char* p, i64 n) {
+    while (n > 0) {
+        if (out->at_line_start) start_line(out);
+        if (out->length == OUTPUT_CAPACITY) flush_output(out);
         i64 room = OUTPUT_CAPACITY - out->length;
-        i64 n = s.len - i < room ? s.len - i : room;
-        const void* lf = __builtin_memchr(s.data + i, '\n', (size_t)n);
-        if (lf) n = (const char*)lf - (s.data + i);
-        __builtin_memcpy(out->buffer + out->length, s.data + i, (size_t)n);
-        out->length += n;
-        i += n;
+        i64 k = n < room ? n : room;
+        __builtin_memcpy(out->buffer + out->length, p, (size_t)k);
+        out->length += k;
+        p += k;
+        n -= k;
+    }
+}
+
+// Copies the runs between line feeds in bulk: the bytes are exactly those of put_byte for each.
+void write_str(Output* out, Str s) {
+    if (!out->at_line_start && s.len <= OUTPUT_CAPACITY - out->length) {
+        char* dst = out->buffer + out->length;
+        i64 i = 0;
+        while (i < s.len && s.data[i] != '\n') dst[i] = s.data[i], i++;
+        out->length += i;
+        s = str_skip(s, i);
+    }
+    const char* p = s.data;
+    i64 n = s.len;
+    while (n > 0) {
+        const void* lf = __builtin_memchr(p, '\n', (size_t)n);
+        i64 run = lf ? (const char*)lf - p : n;
+        write_plain(out, p, run);
+        if (!lf) return;
+        put_byte(out, '\n');
+        p += run + 1;
+        n -= run + 1;
     }
 }
 
@@ -60,7 +77,16 @@ void write_int(Output* out, i64 value) {
 
 void write_bool_line(Output* out, i32 value) { write_line(out, value ? "true"_s : "false"_s); }
 
-// The escape written for a byte, or an empty Str when the byte stands for itself.
+// Bytes that a JSON string holds as they are: all but the quotation mark, backslash and controls.
+struct JsonPlainBytes {
+    u8 is_plain[256];
+    constexpr JsonPlainBytes() : is_plain() {
+        for (int b = 0x20; b < 256; b++) is_plain[b] = b != '"' && b != '\\';
+    }
+};
+static constexpr JsonPlainBytes json_plain;
+
+// The escape written for a byte that is not plain.
 static Str json_escape(u8 b, char* scratch) {
     switch (b) {
     case '"': return "\\\""_s;
@@ -72,7 +98,6 @@ static Str json_escape(u8 b, char* scratch) {
     case 0x0D: return "\\r"_s;
     default: break;
     }
-    if (b >= 0x20) return Str{};
     const char* hex = "0123456789ABCDEF";
     scratch[0] = '\\';
     scratch[1] = 'u';
@@ -83,18 +108,65 @@ static Str json_escape(u8 b, char* scratch) {
     return Str{6, scratch};
 }
 
-void write_json_str(Output* out, Str s) {
-    put_byte(out, '"');
-    i64 run = 0;  // start of the bytes not yet written
-    for (i64 i = 0; i < s.len; i++) {
+// Nonzero when one of the eight bytes must be escaped: a control byte, '"' or '\\'.
+static uint64_t json_escapes_in(uint64_t x) {
+    const uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+    uint64_t quote = x ^ (ones * '"'), backslash = x ^ (ones * '\\');
+    uint64_t control = (x - ones * 0x20) & ~x;  // a byte below 0x20
+    uint64_t quotes = (quote - ones) & ~quote;   // a byte equal to '"'
+    uint64_t backslashes = (backslash - ones) & ~backslash;
+    return (control | quotes | backslashes) & highs;
+}
+
+// A string whose every byte could take the longest escape and still fit is written straight into
+// the buffer: eight bytes at a time where none needs an escape.
+static void write_json_in_buffer(Output* out, Str s) {
+    char* dst = out->buffer + out->length;
+    *dst++ = '"';
+    i64 i = 0;
+    while (i < s.len) {
+        if (i + 8 <= s.len) {
+            uint64_t x;
+            __builtin_memcpy(&x, s.data + i, 8);
+            __builtin_memcpy(dst, &x, 8);
+            uint64_t escapes = json_escapes_in(x);
+            i64 plain = escapes ? __builtin_ctzll(escapes) / 8 : 8;
+            i += plain;
+            dst += plain;
+            if (plain == 8) continue;
+        }
+        u8 b = str_at(s, i++);
+        if (json_plain.is_plain[b]) {
+            *dst++ = (char)b;
+            continue;
+        }
         char scratch[6];
-        Str escape = json_escape(str_at(s, i), scratch);
-        if (escape.len == 0) continue;
-        write_str(out, Str{i - run, s.data + run});
-        write_str(out, escape);
-        run = i + 1;
+        Str escape = json_escape(b, scratch);
+        __builtin_memcpy(dst, escape.data, (size_t)escape.len);
+        dst += escape.len;
     }
-    write_str(out, Str{s.len - run, s.data + run});
+    *dst++ = '"';
+    out->length = dst - out->buffer;
+}
+
+void write_json_str(Output* out, Str s) {
+    if (out->at_line_start) start_line(out);
+    if (s.len <= (OUTPUT_CAPACITY - out->length - 2) / 6) {
+        write_json_in_buffer(out, s);
+        return;
+    }
+    put_byte(out, '"');
+    i64 i = 0;
+    while (i < s.len) {
+        i64 run = i;
+        while (run < s.len && json_plain.is_plain[str_at(s, run)]) run++;
+        write_plain(out, s.data + i, run - i);
+        if (run == s.len) break;
+        char scratch[6];
+        Str escape = json_escape(str_at(s, run), scratch);
+        write_plain(out, escape.data, escape.len);
+        i = run + 1;
+    }
     put_byte(out, '"');
 }
 

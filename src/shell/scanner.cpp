@@ -66,6 +66,20 @@ RawWord scan_raw_word(Str input) {
     while (p < len) {
         i64 i = p;
         u8 b = str_at(input, i);
+        if (state == SINGLE_QUOTED) {
+            const void* quote = __builtin_memchr(input.data + i, '\'', (size_t)(len - i));
+            if (!quote) break;
+            p = (const char*)quote - input.data + 1;
+            state = PLAIN;
+            continue;
+        }
+        if (state == PLAIN && (i > 0 || !is_digit(b))) {
+            i64 run = shell_plain_run(str_skip(input, i));
+            if (run > 0) {
+                p = i + run;
+                continue;
+            }
+        }
         p = i + 1;
         i32 next = p < len ? str_at(input, p) : -1;
         if (state != PLAIN) {

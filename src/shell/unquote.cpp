@@ -10,6 +10,29 @@ void push_byte(ByteBuffer* buffer, u8 b) {
     buffer->data[buffer->count++] = (char)b;
 }
 
+void push_bytes(ByteBuffer* buffer, Str bytes) {
+    if (bytes.len > buffer->capacity - buffer->count) fail("internal error: word buffer overflow"_s);
+    __builtin_memcpy(buffer->data + buffer->count, bytes.data, (size_t)bytes.len);
+    buffer->count += bytes.len;
+}
+
+// Bytes that stand for themselves in plain text, for the scanner and the unquoter alike.
+struct PlainBytes {
+    u8 is_plain[256];
+    constexpr PlainBytes() : is_plain() {
+        for (int b = 0; b < 256; b++) is_plain[b] = 1;
+        const char* special = "'\"`{([\\ \t\n\r#&;|<>";
+        for (int i = 0; special[i]; i++) is_plain[(u8)special[i]] = 0;
+    }
+};
+static constexpr PlainBytes plain_bytes;
+
+i64 shell_plain_run(Str s) {
+    i64 n = 0;
+    while (n < s.len && plain_bytes.is_plain[str_at(s, n)]) n++;
+    return n;
+}
+
 i32 is_path_word(Str word) {
     i64 sep = str_find_any(word, "/\\"_s);
     if (sep < 0) return 0;
@@ -78,6 +101,24 @@ Str unquote_word(Str word, Arena* arena) {
     i32 state = PLAIN;
     Str rest = word;
     while (rest.len > 0) {
+        if (state == PLAIN) {
+            // Copies plain bytes while it checks them: most words are plain throughout.
+            i64 n = 0;
+            while (n < rest.len && plain_bytes.is_plain[str_at(rest, n)]) out.data[out.count + n] = rest.data[n], n++;
+            out.count += n;
+            rest = str_skip(rest, n);
+            if (rest.len == 0) break;
+        }
+        Str run = {};
+        if (state == SINGLE_QUOTED) {
+            const void* quote = __builtin_memchr(rest.data, '\'', (size_t)rest.len);
+            run = str_take(rest, quote ? (const char*)quote - rest.data : rest.len);
+        }
+        if (run.len > 0) {
+            push_bytes(&out, run);
+            rest = str_skip(rest, run.len);
+            continue;
+        }
         u8 b = str_next_byte(&rest);
         if (state != PLAIN && b == shell_closer(state)) state = close_stretch(state, b, &rest, &out);
         else if (state == DOUBLE_QUOTED && b == '\\') unescape(state, &rest, &out);

@@ -26,6 +26,7 @@ struct ByteBuffer {
 };
 
 void push_byte(ByteBuffer* buffer, u8 b);
+void push_bytes(ByteBuffer* buffer, Str bytes);
 i32 is_path_word(Str word);
 Str unquote_word(Str word, Arena* arena);
 void finish_word(Str raw, Arena* arena, StrList* words);
@@ -35,3 +36,6 @@ void finish_word(Str raw, Arena* arena, StrList* words);
 i32 shell_opened_state(u8 b, i32 next);
 // The byte that closes the given state's stretch.
 u8 shell_closer(i32 state);
+// Length of the run at the front of s of bytes that plain text keeps as they are: no quote,
+// opener, backslash, blank, line end, comment sign or operator byte.
+i64 shell_plain_run(Str s);
