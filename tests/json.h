@@ -48,9 +48,13 @@ private:
                 out += (char)(0x80 | ((c >> 6) & 0x3F)), out += (char)(0x80 | (c & 0x3F));
     }
     unsigned hex4() {
-        if (i_ + 4 > s_.size()) return ok_ = false, 0;
-        unsigned v = (unsigned)std::stoul(s_.substr(i_, 4), nullptr, 16);
-        i_ += 4;
+        unsigned v = 0;
+        for (int k = 0; k < 4; k++, i_++) {
+            char c = i_ < s_.size() ? s_[i_] : 'x';
+            int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+            if (d < 0) return ok_ = false, 0;
+            v = v * 16 + (unsigned)d;
+        }
         return v;
     }
     std::string string() {

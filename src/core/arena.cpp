@@ -2,9 +2,36 @@
 #include "core/arena.h"
 #include "core/fail.h"
 
+// Under AddressSanitizer the bytes just past the last allocation are poisoned, so that a read or
+// write running off what was handed out is reported even though the whole region is one block.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ARENA_POISONING 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define ARENA_POISONING 1
+#endif
+#ifdef ARENA_POISONING
+#include <sanitizer/asan_interface.h>
+enum { ARENA_RED_ZONE = 256 };
+// Poisons the free bytes right after cur; rewound memory up to old_cur is poisoned too.
+static void arena_mark(const Arena* arena, const char* old_cur) {
+    const char* end = arena->cur + ARENA_RED_ZONE < arena->end ? arena->cur + ARENA_RED_ZONE : arena->end;
+    if (old_cur > end) end = old_cur;
+    ASAN_POISON_MEMORY_REGION(arena->cur, (size_t)(end - arena->cur));
+}
+static void arena_unpoison(const void* p, i64 n) { ASAN_UNPOISON_MEMORY_REGION(p, (size_t)n); }
+#else
+static void arena_mark(const Arena*, const char*) {}
+static void arena_unpoison(const void*, i64) {}
+#endif
+
 Arena arena_over(void* block, i64 size) {
     char* base = (char*)block;
-    return Arena{base, base, base + size};
+    Arena arena = {base, base, base + size};
+    arena_mark(&arena, base);
+    return arena;
 }
 
 static i64 arena_padding(const Arena* arena, i64 align) { return (align - 1) & -(i64)(uintptr_t)arena->cur; }
@@ -22,6 +49,8 @@ void* arena_alloc(Arena* arena, i64 count, i64 size, i64 align) {
     if (bytes < 0) fail("internal error: negative allocation size"_s);
     char* block = arena->cur + pad;
     arena->cur = block + bytes;
+    arena_unpoison(block, bytes);
+    arena_mark(arena, arena->cur);
     __builtin_memset(block, 0, (size_t)bytes);
     return block;
 }
@@ -30,7 +59,9 @@ void arena_rewind(Arena* arena, const void* p) {
     const char* point = (const char*)p;
     if (point < arena->base || point > arena->cur)
         fail("internal error: memory released outside its arena"_s);
+    const char* old_cur = arena->cur;
     arena->cur = (char*)point;
+    arena_mark(arena, old_cur);
 }
 
 Str str_clone(Arena* arena, Str s) {
