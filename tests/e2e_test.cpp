@@ -114,6 +114,70 @@ TEST(Document, VerboseTraceOfATranscript) {
     EXPECT_EQ(r.err.find("Version: 2026-09-15\nVerbose mode: true\nDirectory: \""), r.err.find('\n') + 1);
 }
 
+// Inputs at and past the limits must end cleanly, with a complete document or a clear message.
+TEST(Hostile, InputsAroundTheMemoryLimit) {
+    std::string line = "echo " + std::string(1000, 'x') + "\n";
+    std::string under;
+    while (under.size() + line.size() < (64u << 20) - (256u << 10)) under += line;
+    under += "gcc -c last.c\n";
+    Result fits = run({}, under);
+    EXPECT_EQ(fits.status, 0) << fits.err;
+    EXPECT_TRUE(fits.out.ends_with("\"last.c\"\n        ]\n    }\n]\n")) << fits.out.substr(0, 200);
+
+    std::string over = under + std::string((64u << 20) - under.size() + 1, '\n');
+    Result refused = run({}, over);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "ferrule: out of memory: the input and the work on it must fit in 64 MiB\n");
+}
+
+TEST(Hostile, HugeLinesAndCommands) {
+    std::string long_name = std::string(8 << 20, 'n') + ".c";
+    Result one_line = run({}, "gcc -c " + long_name + "\n");
+    ASSERT_EQ(one_line.status, 0);
+    std::vector<Entry> entries = parse_document(one_line.out);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].file, long_name);
+
+    std::string many = "gcc -c a.c";
+    for (int i = 0; i < 200000; i++) many += " -DW" + std::to_string(i);
+    Result words = run({}, many + "\n");
+    ASSERT_EQ(words.status, 0);
+    entries = parse_document(words.out);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].arguments.size(), 200003u);
+    EXPECT_EQ(entries[0].arguments.back(), "-DW199999");
+
+    std::string unterminated = "'";
+    while (unterminated.size() < (8u << 20)) unterminated += "gcc -c x.c\nmake: Entering directory '/x'\n";
+    Result quote = run({}, unterminated);
+    EXPECT_EQ(quote.status, 0);
+    EXPECT_EQ(quote.out, "[\n]\n");
+}
+
+TEST(Hostile, UnpairedDirectoriesAndOddBytes) {
+    std::string input;
+    for (int i = 0; i < 10000; i++) input += "make[1]: Entering directory '/src/unpaired/" + std::to_string(i) + "'\n";
+    input += std::string("gcc -c a\0b\xff\xc3(.c\n", 16);
+    Result r = run({}, input);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "ferrule: the directory stack is full; directories entered from here on are ignored\n");
+    std::vector<Entry> entries = parse_document(r.out);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].file, std::string("a\0b\xff\xc3(.c", 8));
+    EXPECT_EQ(entries[0].directory.rfind("/src/unpaired/", 0), 0u);
+}
+
+TEST(Hostile, AReaderThatClosesEarly) {
+    std::string input;
+    for (int i = 0; i < 20000; i++) input += "gcc -c file" + std::to_string(i) + ".c -o file.o\n";
+    std::string dir = scratch_dir();
+    write_file(dir + "early.in", input);
+    int rc = shell("(" + program_command({}) + " < " + dir + "early.in; echo $? > " + dir + "early.status) | head -c 100 > /dev/null");
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(read_file(dir + "early.status"), "1\n");
+}
+
 // The corpus: every compile the real build made must come out as an entry, exactly.
 std::vector<Entry> read_truth(const std::string& path) {
     std::vector<Entry> truth;

@@ -1,5 +1,6 @@
 // The platform operations in POSIX terms, and the process entry that hands argv to them.
 #include <errno.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -94,5 +95,7 @@ Str platform_current_directory(Arena* arena) {
 int main(int argc, char** argv) {
     saved_argc = argc;
     saved_argv = argv;
+    // A reader that goes away must make writes fail, as on Windows, not end the process unreported.
+    signal(SIGPIPE, SIG_IGN);
     run_ferrule();
 }
