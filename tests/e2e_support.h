@@ -86,6 +86,13 @@ inline std::string run_on_terminal(const std::string& command) {
     return shown;
 }
 
+// A runner such as wine may set itself up on first use and say so on standard error: let that
+// happen once before any test reads the program's standard error.
+inline const bool runner_ready = [] {
+    if (!env("FERRULE_RUNNER").empty()) shell(program_command({"--version"}) + " > /dev/null 2>&1 < /dev/null");
+    return true;
+}();
+
 inline bool under_wine() { return !env("FERRULE_RUNNER").empty(); }
 
 // One entry of a document, or one compile of a real build.
