@@ -105,6 +105,18 @@ TEST(Output, JsonEscapes) {
     }
 }
 
+TEST(Output, JsonStringAcrossTheBufferEdge) {
+    for (size_t before : {2030ul, 2040ul, 2045ul, 2047ul}) {
+        Bound b;
+        write_str(b.out.get(), str_of(std::string(before, 'z')));
+        std::string value = "ab\"cd\\ef\x01gh-0123456789-\t";
+        write_json_str(b.out.get(), str_of(value));
+        ASSERT_EQ(b.capture.flushes.size(), 1u) << before;
+        EXPECT_EQ(b.capture.flushes[0], 2048);
+        EXPECT_EQ(b.text(), std::string(before, 'z') + "\"ab\\\"cd\\\\ef\\u0001gh-0123456789-\\t\"");
+    }
+}
+
 TEST(Output, ListDumps) {
     alignas(8) static char block[1024];
     Arena a = arena_over(block, sizeof block);

@@ -118,11 +118,10 @@ static uint64_t json_escapes_in(uint64_t x) {
     return (control | quotes | backslashes) & highs;
 }
 
-// A string whose every byte could take the longest escape and still fit is written straight into
-// the buffer: eight bytes at a time where none needs an escape.
-static void write_json_in_buffer(Output* out, Str s) {
+// Writes the escaped form of s into the buffer, which has room for six bytes for each byte of s:
+// eight bytes at a time where none needs an escape.
+static void escape_into_buffer(Output* out, Str s) {
     char* dst = out->buffer + out->length;
-    *dst++ = '"';
     i64 i = 0;
     while (i < s.len) {
         if (i + 8 <= s.len) {
@@ -145,27 +144,25 @@ static void write_json_in_buffer(Output* out, Str s) {
         __builtin_memcpy(dst, escape.data, (size_t)escape.len);
         dst += escape.len;
     }
-    *dst++ = '"';
     out->length = dst - out->buffer;
 }
 
 void write_json_str(Output* out, Str s) {
-    if (out->at_line_start) start_line(out);
-    if (s.len <= (OUTPUT_CAPACITY - out->length - 2) / 6) {
-        write_json_in_buffer(out, s);
-        return;
-    }
     put_byte(out, '"');
     i64 i = 0;
     while (i < s.len) {
-        i64 run = i;
-        while (run < s.len && json_plain.is_plain[str_at(s, run)]) run++;
-        write_plain(out, s.data + i, run - i);
-        if (run == s.len) break;
+        i64 room = (OUTPUT_CAPACITY - out->length) / 6;
+        if (room > 0) {
+            i64 n = room < s.len - i ? room : s.len - i;
+            escape_into_buffer(out, Str{n, s.data + i});
+            i += n;
+            continue;
+        }
+        // Near the end of the buffer, byte by byte, so that it is flushed exactly when full.
         char scratch[6];
-        Str escape = json_escape(str_at(s, run), scratch);
-        write_plain(out, escape.data, escape.len);
-        i = run + 1;
+        u8 b = str_at(s, i++);
+        Str piece = json_plain.is_plain[b] ? Str{1, s.data + i - 1} : json_escape(b, scratch);
+        write_plain(out, piece.data, piece.len);
     }
     put_byte(out, '"');
 }
