@@ -213,6 +213,17 @@ TEST_F(StackFixture, BackslashesAreNormalisedInTheCopyOnly) {
     EXPECT_EQ(leaving, "C:\\work\\lib");
 }
 
+TEST_F(StackFixture, APathFarLongerThanTheTopIsNotCopied) {
+    enter_directory(&stack, "C:/a"_s);
+    std::string doubled = "C:\\\\a";  // normalises to the top
+    leave_directory(&stack, str_of(doubled), &scratch);
+    EXPECT_EQ(top(), "/start");
+    enter_directory(&stack, "/a"_s);
+    Arena tiny = arena_over(memory.data() + memory.size() - 64, 64);
+    leave_directory(&stack, str_of(std::string(1000, 'x')), &tiny);  // would not fit in tiny
+    EXPECT_EQ(top(), "/a");
+}
+
 TEST_F(StackFixture, AFullStackSkipsThePushAndKeepsItsBlock) {
     std::string path(100, 'p');
     int pushed = 0;

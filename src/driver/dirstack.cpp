@@ -49,8 +49,11 @@ i32 enter_directory(DirStack* stack, Str path) {
 
 void leave_directory(DirStack* stack, Str path, Arena* scratch) {
     if (path.len == 0 || stack->entries.count <= 1) return;
-    Str normalized = str_normalize_slashes(str_clone(scratch, path));
     Str top = stack->entries.tail->value;
+    // Normalising at most halves a path: one too long for the top is not copied at all, however
+    // far a missing quote made it reach.
+    if ((path.len + 1) / 2 > top.len) return;
+    Str normalized = str_normalize_slashes(str_clone(scratch, path));
     if (!str_equals(normalized, top)) return;
     list_unlink(&stack->entries, stack->entries.tail);
     arena_rewind(&stack->arena, top.data);
