@@ -38,13 +38,6 @@ static void write_plain(Output* out, const char* p, i64 n) {
 
 // Copies the runs between line feeds in bulk: the bytes are exactly those of put_byte for each.
 void write_str(Output* out, Str s) {
-    if (!out->at_line_start && s.len <= OUTPUT_CAPACITY - out->length) {
-        char* dst = out->buffer + out->length;
-        i64 i = 0;
-        while (i < s.len && s.data[i] != '\n') dst[i] = s.data[i], i++;
-        out->length += i;
-        s = str_skip(s, i);
-    }
     const char* p = s.data;
     i64 n = s.len;
     while (n > 0) {

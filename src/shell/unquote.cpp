@@ -96,24 +96,21 @@ static i32 plain_byte(u8 b, Str* rest, ByteBuffer* out) {
     return state;
 }
 
+// The bytes at the front of rest that are copied as they are: a plain run in plain text, everything
+// up to the closing quote inside single quotes, nothing in the other states.
+static i64 literal_run(i32 state, Str rest) {
+    if (state == PLAIN) return shell_plain_run(rest);
+    if (state != SINGLE_QUOTED) return 0;
+    const void* quote = __builtin_memchr(rest.data, '\'', (size_t)rest.len);
+    return quote ? (const char*)quote - rest.data : rest.len;
+}
+
 Str unquote_word(Str word, Arena* arena) {
     ByteBuffer out = {word.len, (char*)arena_alloc(arena, word.len, 1, 1), 0};
     i32 state = PLAIN;
     Str rest = word;
     while (rest.len > 0) {
-        if (state == PLAIN) {
-            // Copies plain bytes while it checks them: most words are plain throughout.
-            i64 n = 0;
-            while (n < rest.len && plain_bytes.is_plain[str_at(rest, n)]) out.data[out.count + n] = rest.data[n], n++;
-            out.count += n;
-            rest = str_skip(rest, n);
-            if (rest.len == 0) break;
-        }
-        Str run = {};
-        if (state == SINGLE_QUOTED) {
-            const void* quote = __builtin_memchr(rest.data, '\'', (size_t)rest.len);
-            run = str_take(rest, quote ? (const char*)quote - rest.data : rest.len);
-        }
+        Str run = str_take(rest, literal_run(state, rest));
         if (run.len > 0) {
             push_bytes(&out, run);
             rest = str_skip(rest, run.len);
