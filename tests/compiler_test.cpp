@@ -128,10 +128,45 @@ TEST(Parse, SourcesOutputAndArguments) {
     for (const Case& c : cases) EXPECT_EQ(parse(c.tokens), c.expected) << testing::PrintToString(c.tokens);
 }
 
-TEST(Parse, EveryValueOptionIsFoundExactly) {
-    for (const Str& option : value_options) EXPECT_TRUE(value_option_index_contains(option)) << string_of(option);
-    for (Str other : {"-c"_s, "-O2"_s, "-o2"_s, "-i"_s, ""_s, "-Wl,-x"_s})
-        EXPECT_FALSE(value_option_index_contains(other)) << string_of(other);
+// The value-taking options, typed out apart from the program's own table: each takes the next token
+// as its value, so a source name there is no source; the two language options make it a language.
+TEST(Parse, EveryValueOptionTakesTheNextToken) {
+    using V = std::vector<std::string>;
+    const std::string options[] = {
+        "-I", "--include-directory", "-o", "--output=", "--output", "-x", "--language=", "--language", "-D",
+        "--define-macro", "-U", "--undefine-macro", "-l", "-e", "--entry", "-u", "--undefined", "-T", "--script",
+        "-L", "--library-directory", "--library", "-z", "-MF", "-MT", "-MQ", "-A", "-G", "-dumpbase-ext",
+        "-dumpbase", "-dumpdir", "-aux-info", "-include", "-imacros", "-iwithprefixbefore", "-iwithprefix",
+        "-iprefix", "-iquote", "-isystem", "-idirafter", "-isysroot", "-imultilib", "-Xpreprocessor",
+        "-Xassembler", "-Xlinker", "-bundle_loader", "--param", "-arch", "-wrapper",
+    };
+    for (const std::string& option : options) {
+        bool language = option == "-x" || option == "--language";
+        bool output = option == "-o" || option == "--output";
+        Parsed expected = {!language, language ? V{} : V{"b.c"}, output ? "a.c" : "", {"gcc", option, "a.c", "-c", "b.c"}};
+        EXPECT_EQ(parse({"gcc", option, "a.c", "-c", "b.c"}), expected) << option;
+    }
+    for (const std::string& other : {"-c", "-O2", "-i", "-X", "-Wl,-x", "-MD", "-d", "-includes"})
+        EXPECT_EQ(parse({"gcc", other, "a.c"}).sources, V{"a.c"}) << other;
+}
+
+// Each "-x" language by what it does to the tokens after it: C, C++ and assembler make every token
+// a source, headers and unknown languages none, and "none" goes back to the extensions.
+TEST(Parse, EveryLanguageOfDashX) {
+    using V = std::vector<std::string>;
+    V both = {"foo.i", "a.c"};
+    struct Case { std::string language; V sources; } cases[] = {
+        {"c", both}, {"cpp-output", both}, {"c++", both}, {"c++-cpp-output", both}, {"c++-system-module", both},
+        {"assembler", both}, {"assembler-with-cpp", both}, {"c-header", {}}, {"c++-header", {}},
+        {"c++-system-header", {}}, {"c++-user-header", {}}, {"go", {}}, {"", {}}, {"C", {}}, {"cpp", {}},
+        {"none", {"a.c"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(parse({"gcc", "-x", c.language, "-c", "foo.i", "a.c"}).sources, c.sources) << c.language;
+        // "--language=" alone takes the next token, "-c", as an ordinary value.
+        EXPECT_EQ(parse({"gcc", "--language=" + c.language, "-c", "foo.i", "a.c"}).sources,
+                  c.language.empty() ? V{"a.c"} : c.sources) << c.language;
+    }
 }
 
 TEST(Parse, NotGccStyleIsEmpty) {
@@ -244,7 +279,10 @@ TEST(Document, InvocationsWithoutEntries) {
 }
 
 TEST(Document, CommasJoinEntriesAcrossCommandsAndLines) {
-    Outcome r = run("gcc -c a.c && gcc -c b.c\nls\ngcc -c \"c d.c\" -o 'q\"\\\\'\n", false);
+    Outcome r = run("gcc -c a.c && gcc -c b.c\nls\ngcc -c \"c d.c\" -o 'q\"\\\\'\n", true);
+    EXPECT_NE(r.err.find("-> +2 command objects (total = 2)\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("-> +1 command objects (total = 3)\n"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.err.ends_with("\nTotal command objects: 3\nferrule is done.\n")) << r.err;
     EXPECT_EQ(r.out,
               "[\n    {\n        \"directory\": \"/src/app\",\n        \"file\": \"a.c\",\n"
               "        \"arguments\": [\n            \"gcc\",\n            \"-c\",\n            \"a.c\"\n        ]\n    },\n"

@@ -196,6 +196,9 @@ TEST(Utf16, DecodesPairsAndReplacesLoneSurrogates) {
         {{0xD83D, 'x'}, "\xEF\xBF\xBDx"},
         {{0xD83D, 0xD83D, 0xDE00}, "\xEF\xBF\xBD\xF0\x9F\x98\x80"},
         {{0}, std::string(1, '\0')},
+        {{0x7F}, "\x7F"}, {{0x80}, "\xC2\x80"}, {{0x7FF}, "\xDF\xBF"}, {{0x800}, "\xE0\xA0\x80"},
+        {{0xD7FF}, "\xED\x9F\xBF"}, {{0xE000}, "\xEE\x80\x80"}, {{0xFFFF}, "\xEF\xBF\xBF"},
+        {{0xD800, 0xDC00}, "\xF0\x90\x80\x80"}, {{0xDBFF, 0xDFFF}, "\xF4\x8F\xBF\xBF"},
     };
     for (const Case& c : cases) {
         Arena a = arena_over(block, 256);

@@ -94,6 +94,12 @@ TEST(Entry, AFailedWriteGivesStatusOne) {
     fake.streams[STD_OUTPUT].fail_after = 0;
     EXPECT_EQ(fake_run(), 1);
     fake_reset();
+    fake.args = {"ferrule", "-v"};
+    fake.streams[STD_INPUT].bytes = "gcc -c a.c\n";
+    fake.streams[STD_ERROR].fail_after = 0;
+    EXPECT_EQ(fake_run(), 1);
+    EXPECT_NE(fake.streams[STD_OUTPUT].bytes.find("\"a.c\""), std::string::npos);
+    fake_reset();
     fake.args = {"ferrule", "--help"};
     fake.streams[STD_OUTPUT].chunk_limit = 7;
     EXPECT_EQ(fake_run(), 0);
@@ -146,6 +152,8 @@ TEST(Classify, ByTheFirstThreeFields) {
         {"make: Entering directory\r\nx", SHELL},
         {"make: Entering directory '/a'\r\n", ENTER_DIR},
         {"make: Leaving\ndirectory", SHELL},
+        {"echo Entering directory '/x'", SHELL},
+        {"make Leaving directory '/x'", SHELL},
         {"", SHELL},
     };
     for (const Case& c : cases) EXPECT_EQ(classify_line(str_of(c.line)), c.kind) << c.line;
@@ -155,6 +163,7 @@ TEST(DirStack, PathExtraction) {
     struct Case { std::string input; std::string path; std::string rest; } cases[] = {
         {"make[1]: Entering directory '/src/lib'\nnext", "/src/lib", "next"},
         {"make: Entering directory `/src/lib'\n", "/src/lib", ""},
+        {"make: Entering directory \"/proj\"\nnext", "/proj", "next"},
         {"make: Entering directory '/src/my lib'\n", "/src/my lib", ""},
         {"make: Entering directory ' /src/lib '\n", "/src/lib", ""},
         {"make: Entering directory '/src/it`s'\n", "/src/it", ""},

@@ -56,6 +56,9 @@ TEST(Input, ReadWholeWhateverItsSize) {
 TEST(Output, AFullDeviceGivesStatusOne) {
     Result r = run({}, "gcc -c a.c\n", "/dev/full");
     EXPECT_EQ(r.status, 1);
+    std::string dir = scratch_dir();
+    write_file(dir + "full.in", "gcc -c a.c\n");
+    EXPECT_EQ(shell(program_command({"-v"}) + " < " + dir + "full.in > /dev/null 2> /dev/full"), 1);
 }
 
 TEST(Terminal, InputOnATerminalIsNotRead) {
@@ -66,11 +69,25 @@ TEST(Terminal, InputOnATerminalIsNotRead) {
 
 TEST(Terminal, TextIsShownAsCharacters) {
     std::string dir = scratch_dir();
-    write_file(dir + "tty.in", "gcc -c \xC3\xA9\xF0\x9F\x98\x80\xC0\x80.c\n");
+    // The first and last code point of each UTF-8 length, then an overlong form.
+    write_file(dir + "tty.in", "gcc -c \x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\xC0\x80.c\n");
     std::string shown = run_on_terminal(program_command({}) + " < " + dir + "tty.in");
     // Wine's console shows any surrogate pair it is given as two replacement characters.
-    std::string emoji = under_wine() ? "\xEF\xBF\xBD\xEF\xBF\xBD" : "\xF0\x9F\x98\x80";
-    EXPECT_NE(shown.find("\"file\": \"\xC3\xA9" + emoji + "\xEF\xBF\xBD\xEF\xBF\xBD.c\""), std::string::npos) << shown;
+    std::string pairs = under_wine() ? "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" : "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
+    EXPECT_NE(shown.find("\"file\": \"\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF" + pairs + "\xEF\xBF\xBD\xEF\xBF\xBD.c\""),
+              std::string::npos) << shown;
+}
+
+TEST(Terminal, CharactersCutByAFlushAreShownWhole) {
+    std::string name;
+    for (int i = 0; i < 2500; i++) name += "\xC3\xA9\xE2\x82\xAC";  // five bytes: the flushes cut it everywhere
+    std::string dir = scratch_dir();
+    write_file(dir + "tty.in", "gcc -c " + name + ".c\n");
+    std::string shown;
+    for (char c : run_on_terminal(program_command({}) + " < " + dir + "tty.in"))
+        if (c != '\n') shown += c;  // wine's console breaks long lines
+    EXPECT_NE(shown.find("\"file\": \"" + name + ".c\""), std::string::npos);
+    EXPECT_EQ(shown.find("\xEF\xBF\xBD"), std::string::npos);
 }
 
 TEST(Document, WorkedExampleInAnEnteredDirectory) {

@@ -180,6 +180,10 @@ TEST_F(SinkFixture, ConsoleDecodesUtf8WithReplacements) {
         {"\xF5\x80\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
         {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
         {"\xE0\x9F\xBF", u"\uFFFD\uFFFD\uFFFD"},
+        {"\x7F\xC2\x80", u"\u007F\u0080"}, {"\xDF\xBF\xE0\xA0\x80", u"\u07FF\u0800"},
+        {"\xED\x9F\xBF\xEE\x80\x80", u"\uD7FF\uE000"}, {"\xEF\xBF\xBF", u"\uFFFF"},
+        {"\xF0\x90\x80\x80", {0xD800, 0xDC00}}, {"\xF4\x8F\xBF\xBF", {0xDBFF, 0xDFFF}},
+        {"\xC1\xBF", u"\uFFFD\uFFFD"}, {"\xF0\x8F\xBF\xBF", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
     };
     for (const Case& c : cases) {
         SetUp();
@@ -197,6 +201,29 @@ TEST_F(SinkFixture, ACharacterSplitAcrossWritesIsJoined) {
     EXPECT_EQ(stream->console, u"");
     write("\x82\xAC");
     EXPECT_EQ(console_after_exit(), (std::u16string{'x', 0xD83D, 0xDE00, 'y', 0x20AC}));
+}
+
+// A character of every length and lead-byte range, cut by the writer's flush after each of its bytes.
+TEST_F(SinkFixture, ACharacterCutByAFlushIsJoinedAfterEveryByte) {
+    struct Case { std::string bytes; std::u16string units; } cases[] = {
+        {"\xC2\x80", u"\u0080"}, {"\xDF\xBF", u"\u07FF"}, {"\xE0\xA0\x80", u"\u0800"},
+        {"\xED\x9F\xBF", u"\uD7FF"}, {"\xEF\xBF\xBF", u"\uFFFF"}, {"\xF0\x90\x80\x80", {0xD800, 0xDC00}},
+        {"\xF4\x8F\xBF\xBF", {0xDBFF, 0xDFFF}},
+    };
+    for (const Case& c : cases) {
+        for (size_t cut = 1; cut < c.bytes.size(); cut++) {
+            SetUp();
+            sink->is_console = 1;
+            Output out = {};
+            out.sink = sink.get();
+            out.flush_fn = sink_write;
+            std::string before(OUTPUT_CAPACITY - cut, 'x');
+            write_str(&out, str_of(before + c.bytes + "y"));
+            flush_output(&out);
+            std::u16string shown(before.begin(), before.end());
+            EXPECT_EQ(console_after_exit(), shown + c.units + u"y") << testing::PrintToString(c.bytes) << " cut after " << cut;
+        }
+    }
 }
 
 TEST_F(SinkFixture, ASplitThatCannotCompleteIsReplacedByteByByte) {
