@@ -17,6 +17,12 @@ static CommandObject* new_object(const ParsedCommand* command, Str directory, St
     object->file = source;
     object->output = command->output;
     object->ok = 1;
+    // A command with one source loses nothing from its arguments, and nothing reads them after the
+    // objects are built: its only object takes over the command's nodes instead of copying them.
+    if (command->sources.count == 1) {
+        object->arguments = command->args;
+        return object;
+    }
     for (StrNode* node = command->args.head; node; node = node->next)
         list_append(&object->arguments, arena, node->value);
     return object;
@@ -69,11 +75,8 @@ void write_command_objects(Output* out, const CommandChain* chain, i64 total_obj
         if (object->output.len > 0) write_key(out, "\"output\": "_s, object->output);
         write_line(out, "\"arguments\": ["_s);
         out->indent++;
-        for (const StrNode* node = object->arguments.head; node; node = node->next) {
-            write_json_str(out, node->value);
-            if (node->next) put_byte(out, ',');
-            put_byte(out, '\n');
-        }
+        for (const StrNode* node = object->arguments.head; node; node = node->next)
+            write_json_item(out, node->value, node->next != nullptr);
         n++;
         out->indent--;
         write_str(out, "]\n"_s);

@@ -1,5 +1,6 @@
 // Output writers: every byte passes the same line-start and buffer-full rules.
 #include "output/output.h"
+#include "core/block.h"
 
 void flush_output(Output* out) {
     out->flush_fn(out->sink, out->length, out->buffer);
@@ -29,7 +30,9 @@ static void write_plain(Output* out, const char* p, i64 n) {
         if (out->length == OUTPUT_CAPACITY) flush_output(out);
         i64 room = OUTPUT_CAPACITY - out->length;
         i64 k = n < room ? n : room;
-        __builtin_memcpy(out->buffer + out->length, p, (size_t)k);
+        // A short run with a block of room to spare goes in as one block.
+        if (k <= BLOCK_BYTES && room >= BLOCK_BYTES) block_store(out->buffer + out->length, block_load(p, k));
+        else __builtin_memcpy(out->buffer + out->length, p, (size_t)k);
         out->length += k;
         p += k;
         n -= k;
@@ -38,16 +41,12 @@ static void write_plain(Output* out, const char* p, i64 n) {
 
 // Copies the runs between line feeds in bulk: the bytes are exactly those of put_byte for each.
 void write_str(Output* out, Str s) {
-    const char* p = s.data;
-    i64 n = s.len;
-    while (n > 0) {
-        const void* lf = __builtin_memchr(p, '\n', (size_t)n);
-        i64 run = lf ? (const char*)lf - p : n;
-        write_plain(out, p, run);
-        if (!lf) return;
+    while (s.len > 0) {
+        i64 lf = str_find_any(s, "\n"_s);
+        write_plain(out, s.data, lf < 0 ? s.len : lf);
+        if (lf < 0) return;
         put_byte(out, '\n');
-        p += run + 1;
-        n -= run + 1;
+        s = str_skip(s, lf + 1);
     }
 }
 
@@ -70,94 +69,96 @@ void write_int(Output* out, i64 value) {
 
 void write_bool_line(Output* out, i32 value) { write_line(out, value ? "true"_s : "false"_s); }
 
-// Bytes that a JSON string holds as they are: all but the quotation mark, backslash and controls.
-struct JsonPlainBytes {
-    u8 is_plain[256];
-    constexpr JsonPlainBytes() : is_plain() {
-        for (int b = 0x20; b < 256; b++) is_plain[b] = b != '"' && b != '\\';
-    }
-};
-static constexpr JsonPlainBytes json_plain;
-
-// The escape written for a byte that is not plain.
-static Str json_escape(u8 b, char* scratch) {
-    switch (b) {
-    case '"': return "\\\""_s;
-    case '\\': return "\\\\"_s;
-    case 0x08: return "\\b"_s;
-    case 0x09: return "\\t"_s;
-    case 0x0A: return "\\n"_s;
-    case 0x0C: return "\\f"_s;
-    case 0x0D: return "\\r"_s;
-    default: break;
-    }
+// Writes the JSON escape of a byte that cannot stand as it is into out (room for six bytes); returns
+// its length.
+static i64 json_escape(u8 b, char* out) {
+    static const char letters[32] = {0, 0, 0, 0, 0, 0, 0, 0, 'b', 't', 'n', 0, 'f', 'r'};
     const char* hex = "0123456789ABCDEF";
-    scratch[0] = '\\';
-    scratch[1] = 'u';
-    scratch[2] = '0';
-    scratch[3] = '0';
-    scratch[4] = hex[b >> 4];
-    scratch[5] = hex[b & 15];
-    return Str{6, scratch};
-}
-
-// Nonzero when one of the eight bytes must be escaped: a control byte, '"' or '\\'.
-static uint64_t json_escapes_in(uint64_t x) {
-    const uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
-    uint64_t quote = x ^ (ones * '"'), backslash = x ^ (ones * '\\');
-    uint64_t control = (x - ones * 0x20) & ~x;  // a byte below 0x20
-    uint64_t quotes = (quote - ones) & ~quote;   // a byte equal to '"'
-    uint64_t backslashes = (backslash - ones) & ~backslash;
-    return (control | quotes | backslashes) & highs;
-}
-
-// Writes the escaped form of s into the buffer, which has room for six bytes for each byte of s:
-// eight bytes at a time where none needs an escape.
-static void escape_into_buffer(Output* out, Str s) {
-    char* dst = out->buffer + out->length;
-    i64 i = 0;
-    while (i < s.len) {
-        if (i + 8 <= s.len) {
-            uint64_t x;
-            __builtin_memcpy(&x, s.data + i, 8);
-            __builtin_memcpy(dst, &x, 8);
-            uint64_t escapes = json_escapes_in(x);
-            i64 plain = escapes ? __builtin_ctzll(escapes) / 8 : 8;
-            i += plain;
-            dst += plain;
-            if (plain == 8) continue;
-        }
-        u8 b = str_at(s, i++);
-        if (json_plain.is_plain[b]) {
-            *dst++ = (char)b;
-            continue;
-        }
-        char scratch[6];
-        Str escape = json_escape(b, scratch);
-        __builtin_memcpy(dst, escape.data, (size_t)escape.len);
-        dst += escape.len;
+    out[0] = '\\';
+    if (b == '"' || b == '\\') {
+        out[1] = (char)b;
+        return 2;
     }
-    out->length = dst - out->buffer;
+    if (letters[b]) {
+        out[1] = letters[b];
+        return 2;
+    }
+    __builtin_memcpy(out + 1, "u00", 3);
+    out[4] = hex[b >> 4];
+    out[5] = hex[b & 15];
+    return 6;
 }
 
+// How many of the block's first n bytes a JSON string holds as they are: all but control bytes,
+// the quotation mark and the backslash.
+static i64 json_plain_prefix(Block b, i64 n) {
+    return block_count_before(block_mask((b < 0x20) | (b == '"') | (b == '\\')), n);
+}
+
+// Writes the escaped form of s at dst, which has room for six bytes for each byte of s and one block
+// more, and returns its end: each block is stored whole, and the bytes before its first escape count.
+static char* escape_into(char* dst, Str s) {
+    const char* p = s.data;
+    i64 left = s.len;
+    while (left > 0) {
+        Block b = block_load(p, left);
+        block_store(dst, b);
+        i64 plain = json_plain_prefix(b, left);
+        p += plain;
+        dst += plain;
+        left -= plain;
+        if (left == 0 || plain == BLOCK_BYTES) continue;
+        dst += json_escape((u8)*p++, dst);
+        left--;
+    }
+    return dst;
+}
+
+// Stores the line's indentation, when a line starts here, and s as a JSON string straight into the
+// buffer, provided it holds them with every byte at its longest escape, `after` bytes more and a
+// block to spare. put_byte would flush nothing on the way then, so the bytes and the flushes are
+// the same. Returns 0 and writes nothing when that much room is not there.
+static i32 store_json_str(Output* out, Str s, i64 after) {
+    i64 spaces = out->at_line_start ? 4 * (i64)(out->indent > 0 ? out->indent : 0) : 0;
+    if (OUTPUT_CAPACITY - out->length < spaces + 6 * s.len + 2 + after + BLOCK_BYTES) return 0;
+    if (out->at_line_start) {
+        if (out->indent < 0) out->indent = 0;
+        for (i64 i = 0; i < spaces; i += BLOCK_BYTES) block_store(out->buffer + out->length + i, block_of(' '));
+        out->length += spaces;
+        out->at_line_start = 0;
+    }
+    out->buffer[out->length++] = '"';
+    out->length = escape_into(out->buffer + out->length, s) - out->buffer;
+    out->buffer[out->length++] = '"';
+    return 1;
+}
+
+enum { ESCAPE_PIECE = 64 };
+
+// Where the buffer lacks the room, a piece at a time is escaped into a scratch area and copied on
+// by write_plain, which flushes exactly when the buffer is full.
 void write_json_str(Output* out, Str s) {
+    if (store_json_str(out, s, 0)) return;
     put_byte(out, '"');
-    i64 i = 0;
-    while (i < s.len) {
-        i64 room = (OUTPUT_CAPACITY - out->length) / 6;
-        if (room > 0) {
-            i64 n = room < s.len - i ? room : s.len - i;
-            escape_into_buffer(out, Str{n, s.data + i});
-            i += n;
-            continue;
-        }
-        // Near the end of the buffer, byte by byte, so that it is flushed exactly when full.
-        char scratch[6];
-        u8 b = str_at(s, i++);
-        Str piece = json_plain.is_plain[b] ? Str{1, s.data + i - 1} : json_escape(b, scratch);
-        write_plain(out, piece.data, piece.len);
+    while (s.len > 0) {
+        char scratch[6 * ESCAPE_PIECE + BLOCK_BYTES];
+        Str piece = str_take(s, ESCAPE_PIECE);
+        write_plain(out, scratch, escape_into(scratch, piece) - scratch);
+        s = str_skip(s, piece.len);
     }
     put_byte(out, '"');
+}
+
+void write_json_item(Output* out, Str s, i32 more) {
+    if (store_json_str(out, s, 2)) {
+        if (more) out->buffer[out->length++] = ',';
+        out->buffer[out->length++] = '\n';
+        out->at_line_start = 1;
+        return;
+    }
+    write_json_str(out, s);
+    if (more) put_byte(out, ',');
+    put_byte(out, '\n');
 }
 
 void write_json_line(Output* out, Str s) {
@@ -172,11 +173,7 @@ void write_str_list(Output* out, const StrNode* first, i64 count) {
     }
     write_line(out, "["_s);
     out->indent++;
-    for (const StrNode* node = first; node; node = node->next) {
-        if (node != first) write_line(out, ","_s);
-        write_json_str(out, node->value);
-    }
+    for (const StrNode* node = first; node; node = node->next) write_json_item(out, node->value, node->next != nullptr);
     out->indent--;
-    put_byte(out, '\n');
     write_str(out, "]"_s);
 }
