@@ -123,7 +123,7 @@ TEST(Unquote, FinishedFormOfRawWords) {
         std::string bytes = c.raw;
         Arena a = arena_over(block, sizeof block);
         StrList list = {};
-        finish_word(str_of(bytes), &a, &list);
+        finish_word(str_of(bytes), 0, &a, &list);
         ASSERT_EQ(list.count, 1);
         EXPECT_EQ(string_of(list.head->value), c.word) << testing::PrintToString(c.raw);
         EXPECT_NE(list.head->value.data, bytes.data());
@@ -134,7 +134,7 @@ TEST(Unquote, UnusedBufferGoesBackToTheArena) {
     std::string bytes = "'a'";
     Arena a = arena_over(block, sizeof block);
     StrList list = {};
-    finish_word(str_of(bytes), &a, &list);
+    finish_word(str_of(bytes), 0, &a, &list);
     EXPECT_EQ((char*)list.head, block + 8);  // the node follows the one-byte word, aligned
     EXPECT_EQ(string_of(list.head->value), "a");
 }

@@ -41,7 +41,7 @@ i32 arena_fits(const Arena* arena, i64 count, i64 size, i64 align) {
     return (arena->end - arena->cur - arena_padding(arena, align)) / size > count;
 }
 
-void* arena_alloc(Arena* arena, i64 count, i64 size, i64 align) {
+char* arena_take(Arena* arena, i64 count, i64 size, i64 align) {
     i64 pad = arena_padding(arena, align);
     if (!arena_fits(arena, count, size, align))
         fail("out of memory: the input and the work on it must fit in 64 MiB"_s);
@@ -51,7 +51,12 @@ void* arena_alloc(Arena* arena, i64 count, i64 size, i64 align) {
     arena->cur = block + bytes;
     arena_unpoison(block, bytes);
     arena_mark(arena, arena->cur);
-    __builtin_memset(block, 0, (size_t)bytes);
+    return block;
+}
+
+void* arena_alloc(Arena* arena, i64 count, i64 size, i64 align) {
+    char* block = arena_take(arena, count, size, align);
+    __builtin_memset(block, 0, (size_t)(count * size));
     return block;
 }
 
@@ -64,8 +69,9 @@ void arena_rewind(Arena* arena, const void* p) {
     arena_mark(arena, old_cur);
 }
 
+// The copy overwrites the whole block, so it is not zero-filled first.
 Str str_clone(Arena* arena, Str s) {
-    char* block = (char*)arena_alloc(arena, s.len, 1, 1);
+    char* block = arena_take(arena, s.len, 1, 1);
     if (s.data && s.len > 0) __builtin_memcpy(block, s.data, (size_t)s.len);
     return Str{s.len, block};
 }

@@ -13,6 +13,8 @@ Arena arena_over(void* block, i64 size);
 // Whether arena_alloc with these arguments would succeed.
 i32 arena_fits(const Arena* arena, i64 count, i64 size, i64 align);
 void* arena_alloc(Arena* arena, i64 count, i64 size, i64 align);
+// arena_alloc without the zero-filling, for bytes the caller writes before anything reads them.
+char* arena_take(Arena* arena, i64 count, i64 size, i64 align);
 void arena_rewind(Arena* arena, const void* p);
 Str str_clone(Arena* arena, Str s);
 Str str_concat(Arena* arena, Str a, Str b);

@@ -7,6 +7,7 @@ struct RawWord {
     Str text;      // starts at the input's first byte; may be empty
     i64 consumed;  // input bytes used, terminator included; at least 1
     i32 ends_line; // 1 when the shell command ends after this word
+    i32 plain;     // 1 when text is not empty and all its bytes are plain (see shell_plain_run)
 };
 
 enum { REDIRECTION_OPERATOR_COUNT = 13, CONTROL_OPERATOR_COUNT = 11 };

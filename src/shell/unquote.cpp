@@ -1,6 +1,7 @@
 // The unquoter walks a word through the same states as the scanner and writes what the shell
 // would keep: quotes that quote are dropped, escapes resolved, brackets and substitutions verbatim.
 #include "shell/unquote.h"
+#include "core/block.h"
 #include "core/fail.h"
 
 const Str double_quote_escapes = "\"$\\`\n"_s;
@@ -16,20 +17,49 @@ void push_bytes(ByteBuffer* buffer, Str bytes) {
     buffer->count += bytes.len;
 }
 
-// Bytes that stand for themselves in plain text, for the scanner and the unquoter alike.
-struct PlainBytes {
-    u8 is_plain[256];
-    constexpr PlainBytes() : is_plain() {
-        for (int b = 0; b < 256; b++) is_plain[b] = 1;
-        const char* special = "'\"`{([\\ \t\n\r#&;|<>";
-        for (int i = 0; special[i]; i++) is_plain[(u8)special[i]] = 0;
+// What each byte is to plain text, for the scanner and the unquoter alike.
+struct ShellBytes {
+    u8 kind[256];
+    constexpr ShellBytes() : kind() {
+        const char* openers = "'\"`{([";
+        for (int i = 0; openers[i]; i++) kind[(u8)openers[i]] = SHELL_OPENER;
+        const char* operators = "&;|<>";
+        for (int i = 0; operators[i]; i++) kind[(u8)operators[i]] = SHELL_OPERATOR;
+        kind[' '] = kind['\t'] = SHELL_BLANK;
+        kind['\n'] = SHELL_LINE_FEED;
+        kind['\r'] = SHELL_CARRIAGE_RETURN;
+        kind['#'] = SHELL_COMMENT;
+        kind['\\'] = SHELL_BACKSLASH;
     }
 };
-static constexpr PlainBytes plain_bytes;
+static constexpr ShellBytes shell_bytes;
 
+i32 shell_byte(u8 b) { return shell_bytes.kind[b]; }
+
+// How many of the block's first n bytes pass a quick test for plain bytes: it fails every byte below
+// ")", ";", "<" and ">", and, once bit 0x20 is set, "`", "{" and "|" (so "@", "[" and the backslash
+// too). That is every byte that is not plain and a few that are, which the table then decides.
+static i64 surely_plain_prefix(Block b, i64 n) {
+    Block folded = b | 0x20;
+    BlockTest flagged = (b < 0x29) | (b == ';') | (b == '<') | (b == '>') | (folded == '`') | (folded == '{') |
+                        (folded == '|');
+    return block_count_before(block_mask(flagged), n);
+}
+
+// A block at a time while the quick test passes; a byte it flags is looked up in the table.
 i64 shell_plain_run(Str s) {
     i64 n = 0;
-    while (n < s.len && plain_bytes.is_plain[str_at(s, n)]) n++;
+    // Most runs are short: their first bytes one by one, then a block at a time.
+    for (; n < s.len && n < 8; n++)
+        if (shell_bytes.kind[str_at(s, n)] != SHELL_PLAIN) return n;
+    while (n < s.len) {
+        i64 left = s.len - n;
+        i64 k = surely_plain_prefix(block_load(s.data + n, left), left < BLOCK_BYTES ? left : BLOCK_BYTES);
+        n += k;
+        if (k == BLOCK_BYTES) continue;
+        if (n == s.len || shell_bytes.kind[str_at(s, n)] != SHELL_PLAIN) return n;
+        n++;
+    }
     return n;
 }
 
@@ -106,7 +136,8 @@ static i64 literal_run(i32 state, Str rest) {
 }
 
 Str unquote_word(Str word, Arena* arena) {
-    ByteBuffer out = {word.len, (char*)arena_alloc(arena, word.len, 1, 1), 0};
+    // Only the bytes written are kept, and the rest goes back to the arena: no need to zero-fill.
+    ByteBuffer out = {word.len, arena_take(arena, word.len, 1, 1), 0};
     i32 state = PLAIN;
     Str rest = word;
     while (rest.len > 0) {
@@ -126,7 +157,13 @@ Str unquote_word(Str word, Arena* arena) {
     return Str{out.count, out.data};
 }
 
-void finish_word(Str raw, Arena* arena, StrList* words) {
+void finish_word(Str raw, i32 plain, Arena* arena, StrList* words) {
+    // Fast path: plain bytes hold no quote, escape, opener or backslash, so the word is no path word
+    // to rewrite and unquoting would copy it unchanged; it is copied as it stands.
+    if (plain) {
+        list_append(words, arena, str_clone(arena, raw));
+        return;
+    }
     if (is_path_word(raw)) raw = str_normalize_slashes(raw);
     list_append(words, arena, unquote_word(raw, arena));
 }

@@ -29,7 +29,21 @@ void push_byte(ByteBuffer* buffer, u8 b);
 void push_bytes(ByteBuffer* buffer, Str bytes);
 i32 is_path_word(Str word);
 Str unquote_word(Str word, Arena* arena);
-void finish_word(Str raw, Arena* arena, StrList* words);
+// Appends the finished form of a raw word; plain says that all its bytes are plain.
+void finish_word(Str raw, i32 plain, Arena* arena, StrList* words);
+
+// What a byte is to plain text: plain (kept as it is), or what ends, escapes or opens something.
+enum ShellByte {
+    SHELL_PLAIN = 0,
+    SHELL_BLANK,            // space or tab
+    SHELL_LINE_FEED,
+    SHELL_CARRIAGE_RETURN,
+    SHELL_COMMENT,          // "#"
+    SHELL_OPERATOR,         // "&", ";", "|", "<" or ">"
+    SHELL_BACKSLASH,
+    SHELL_OPENER,           // a quote, backquote, "{", "(" or "["
+};
+i32 shell_byte(u8 b);
 
 // The state a stretch opener puts plain text in, or PLAIN when b opens nothing; next is the
 // byte after b (-1 at the end), which decides between single and double brackets.
