@@ -64,7 +64,7 @@ TEST(Recognize, InvocationsOfALine) {
         Arena a = arena_over(block, sizeof block);
         StrList words = list_of(&a, c.words);
         std::vector<V> got;
-        while (words.count > 0) got.push_back(strings(find_compiler_invocation(&words, &a).tokens));
+        while (words.count > 0) got.push_back(strings(find_compiler_invocation(&words).tokens));
         EXPECT_EQ(got, c.invocations) << c.words[0];
     }
 }
@@ -72,9 +72,9 @@ TEST(Recognize, InvocationsOfALine) {
 TEST(Recognize, NameOfAnInvocationWithoutCompiler) {
     Arena a = arena_over(block, sizeof block);
     StrList words = list_of(&a, {"$(A)", "`b`"});
-    EXPECT_EQ(string_of(find_compiler_invocation(&words, &a).compiler), "");
+    EXPECT_EQ(string_of(find_compiler_invocation(&words).compiler), "");
     words = list_of(&a, {"echo", "hi"});
-    CompilerInvocation none = find_compiler_invocation(&words, &a);
+    CompilerInvocation none = find_compiler_invocation(&words);
     EXPECT_EQ(string_of(none.compiler), "unknown or not found");
     EXPECT_EQ(none.kind, COMPILER_UNKNOWN);
 }

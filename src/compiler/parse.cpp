@@ -17,12 +17,16 @@ const Str source_extensions[SOURCE_EXTENSION_COUNT] = {
     ".c"_s, ".cc"_s, ".cpp"_s, ".cxx"_s, ".c++"_s, ".C"_s, ".cppm"_s, ".s"_s, ".S"_s,
 };
 
-// The exact-lookup index over value_options, filled on first use, with the prefix candidates.
+// The exact-lookup index over value_options, filled on first use, with the prefix candidates and
+// what each entry does with its value.
 static struct {
     Str slots[VALUE_INDEX_SLOTS];
     i64 count;
-    uint64_t by_second_byte[256];  // bit i: value_options[i] has this second byte
-    i64 longest;                   // length of the longest entry
+    int8_t entry_of_slot[VALUE_INDEX_SLOTS];   // the table position of the entry a slot holds
+    uint64_t by_second_byte[256];              // bit i: value_options[i] has this second byte
+    uint64_t by_length[64];                    // bit i: value_options[i] has this length
+    u8 exact_kind[VALUE_OPTION_COUNT];         // the OptionKind of an entry matched exactly
+    u8 prefix_kind[VALUE_OPTION_COUNT];        // the OptionKind of an entry matched as a prefix
 } value_option_index;
 
 static u32 fnv1a(Str s) {
@@ -32,34 +36,53 @@ static u32 fnv1a(Str s) {
 }
 
 // The slot that holds key, or the empty slot where the probe for it ends.
-static Str* index_probe(Str key) {
+static i64 index_probe(Str key) {
     u32 h = fnv1a(key);
     u32 step = (h >> 24) | 1;
     u32 i = 0;
     for (;;) {
         i = (i + step) % VALUE_INDEX_SLOTS;
-        Str* slot = &value_option_index.slots[i];
-        if (!slot->data || str_equals(*slot, key)) return slot;
+        Str slot = value_option_index.slots[i];
+        if (!slot.data || str_equals(slot, key)) return i;
     }
+}
+
+static i32 kind_of_exact(Str option) {
+    if (str_equals(option, "-o"_s) || str_equals(option, "--output"_s)) return OPTION_OUTPUT;
+    if (str_equals(option, "-x"_s) || str_equals(option, "--language"_s)) return OPTION_LANGUAGE;
+    return OPTION_OTHER;
+}
+
+static i32 kind_of_prefix(Str option) {
+    if (str_equals(option, "--output="_s)) return OPTION_OUTPUT;
+    if (str_equals(option, "--language="_s)) return OPTION_LANGUAGE;
+    return kind_of_exact(option);
 }
 
 static void index_fill() {
     for (i64 i = 0; i < VALUE_OPTION_COUNT; i++) {
         value_option_index.by_second_byte[str_at(value_options[i], 1)] |= (uint64_t)1 << i;
-        if (value_options[i].len > value_option_index.longest) value_option_index.longest = value_options[i].len;
+        value_option_index.by_length[value_options[i].len] |= (uint64_t)1 << i;
+        value_option_index.exact_kind[i] = (u8)kind_of_exact(value_options[i]);
+        value_option_index.prefix_kind[i] = (u8)kind_of_prefix(value_options[i]);
     }
     for (i64 i = 0; i < VALUE_OPTION_COUNT; i++) {
-        Str* slot = index_probe(value_options[i]);
-        if (slot->data) continue;
-        *slot = value_options[i];
+        i64 slot = index_probe(value_options[i]);
+        if (value_option_index.slots[slot].data) continue;
+        value_option_index.slots[slot] = value_options[i];
+        value_option_index.entry_of_slot[slot] = (int8_t)i;
         value_option_index.count++;
     }
 }
 
-i32 value_option_index_contains(Str token) {
+i64 value_option_find(Str token) {
     if (value_option_index.count == 0) index_fill();
-    if (token.len > value_option_index.longest) return 0;  // spares hashing options that cannot match
-    return index_probe(token)->data != nullptr;
+    // An entry equal to the token has its length and its second byte: a token for which no entry
+    // has both is not hashed at all.
+    if (token.len < 2 || token.len >= 64) return -1;
+    if (!(value_option_index.by_length[token.len] & value_option_index.by_second_byte[str_at(token, 1)])) return -1;
+    i64 slot = index_probe(token);
+    return value_option_index.slots[slot].data ? value_option_index.entry_of_slot[slot] : -1;
 }
 
 static const Str c_values[] = {"c"_s, "cpp-output"_s};
@@ -77,18 +100,6 @@ static i32 classify_language(Str value) {
     if (str_equals_any(value, assembler_values, 2)) return LANG_ASSEMBLER;
     if (str_equals_any(value, none_values, 1)) return LANG_NONE;
     return LANG_OTHER;
-}
-
-static i32 kind_of_exact(Str option) {
-    if (str_equals(option, "-o"_s) || str_equals(option, "--output"_s)) return OPTION_OUTPUT;
-    if (str_equals(option, "-x"_s) || str_equals(option, "--language"_s)) return OPTION_LANGUAGE;
-    return OPTION_OTHER;
-}
-
-static i32 kind_of_prefix(Str option) {
-    if (str_equals(option, "--output="_s)) return OPTION_OUTPUT;
-    if (str_equals(option, "--language="_s)) return OPTION_LANGUAGE;
-    return kind_of_exact(option);
 }
 
 static i32 is_source(Str token, i32 language) {
@@ -111,38 +122,48 @@ static void take_value(ParseState* state, i32 kind, Str value) {
     if (kind == OPTION_LANGUAGE) state->language = classify_language(value);
 }
 
-static void parse_option(ParseState* state, Str option, StrList* tokens, Arena* arena) {
-    list_append(&state->command.args, arena, option);
-    if (value_option_index_contains(option)) {
-        Str value = list_pop_front(tokens);
-        take_value(state, kind_of_exact(option), value);
-        if (value.len > 0) list_append(&state->command.args, arena, value);
-        return;
+// Handles the option token at node and returns the node after it and the value it takes.
+static StrNode* parse_option(ParseState* state, StrList* tokens, StrNode* node) {
+    Str option = node->value;
+    i64 entry = value_option_find(option);
+    if (entry >= 0) {
+        StrNode* value = node->next;
+        take_value(state, value_option_index.exact_kind[entry], value ? value->value : Str{});
+        if (!value) return nullptr;
+        StrNode* after = value->next;
+        if (value->value.len == 0) list_unlink(tokens, value);
+        return after;
     }
     // Only entries that share the option's second byte can be its prefix; bits go in table order.
     uint64_t candidates = option.len > 1 ? value_option_index.by_second_byte[str_at(option, 1)] : 0;
     for (; candidates; candidates &= candidates - 1) {
-        Str entry = value_options[__builtin_ctzll(candidates)];
-        if (!str_starts_with(option, entry)) continue;
-        take_value(state, kind_of_prefix(entry), str_skip(option, entry.len));
-        return;
+        i64 prefix = __builtin_ctzll(candidates);
+        if (!str_starts_with(option, value_options[prefix])) continue;
+        take_value(state, value_option_index.prefix_kind[prefix], str_skip(option, value_options[prefix].len));
+        break;
     }
+    return node->next;
 }
 
+// The arguments are the tokens less the empty ones, in order: the tokens are walked in place, the
+// empty ones unlinked, and the list becomes the arguments with its nodes. Only sources take new nodes.
 ParsedCommand parse_compiler_command(CompilerInvocation* invocation, Arena* arena) {
     ParseState state = {};
     if (invocation->kind != COMPILER_GCC) return state.command;
     StrList* tokens = &invocation->tokens;
-    list_append(&state.command.args, arena, list_pop_front(tokens));
-    while (tokens->count > 0) {
-        Str token = list_pop_front(tokens);
+    for (StrNode* node = tokens->head->next; node;) {
+        Str token = node->value;
         if (token.len > 0 && str_at(token, 0) == '-') {
-            parse_option(&state, token, tokens, arena);
+            node = parse_option(&state, tokens, node);
             continue;
         }
         if (is_source(token, state.language)) list_append(&state.command.sources, arena, token);
-        if (token.len > 0) list_append(&state.command.args, arena, token);
+        StrNode* next = node->next;
+        if (token.len == 0) list_unlink(tokens, node);
+        node = next;
     }
+    state.command.args = *tokens;
+    *tokens = StrList{};
     state.command.ok = state.command.sources.count > 0 && state.command.args.count > 0;
     return state.command;
 }

@@ -28,7 +28,7 @@ enum { VALUE_OPTION_COUNT = 49, VALUE_INDEX_SLOTS = 256, SOURCE_EXTENSION_COUNT 
 extern const Str value_options[VALUE_OPTION_COUNT];
 extern const Str source_extensions[SOURCE_EXTENSION_COUNT];
 
-// Whether token is one of value_options exactly, through the hash index.
-i32 value_option_index_contains(Str token);
+// The position in value_options of the entry equal to token, found through the hash index, or -1.
+i64 value_option_find(Str token);
 ParsedCommand parse_compiler_command(CompilerInvocation* invocation, Arena* arena);
 void trace_parsed_command(Output* err, const ParsedCommand* command);

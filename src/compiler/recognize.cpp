@@ -66,32 +66,51 @@ static i32 is_redirection_word(Str word) {
     return str_equals_any(str_skip(word, digits), redirection_operators, REDIRECTION_OPERATOR_COUNT);
 }
 
-CompilerInvocation find_compiler_invocation(StrList* words, Arena* arena) {
+// The first words that name no compiler are dropped. From the compiler word on, the words are walked
+// in place, the substitutions and redirections unlinked, and the words up to the ending operator
+// become the tokens with their own nodes.
+CompilerInvocation find_compiler_invocation(StrList* words) {
     CompilerInvocation invocation = {COMPILER_UNKNOWN, Str{}, StrList{}};
-    i32 collecting = 0;
     while (words->count > 0) {
-        Str w = list_pop_front(words);
-        if (is_substitution_word(w)) continue;
-        if (!collecting) {
-            CompilerName name = classify_compiler_name(w);
-            invocation.compiler = name.name;
-            invocation.kind = name.kind;
-            if (name.kind == COMPILER_UNKNOWN) {
-                invocation.compiler = "unknown or not found"_s;
-                continue;
-            }
-            list_append(&invocation.tokens, arena, w);
-            collecting = 1;
+        Str w = words->head->value;
+        if (is_substitution_word(w)) {
+            list_pop_front(words);
+            continue;
+        }
+        CompilerName name = classify_compiler_name(w);
+        invocation.compiler = name.name;
+        invocation.kind = name.kind;
+        if (name.kind != COMPILER_UNKNOWN) break;
+        invocation.compiler = "unknown or not found"_s;
+        list_pop_front(words);
+    }
+    if (words->count == 0) return invocation;
+    i64 kept = 1;
+    for (StrNode* node = words->head->next; node;) {
+        Str w = node->value;
+        StrNode* next = node->next;
+        if (is_substitution_word(w)) {
+            list_unlink(words, node);
         } else if (!may_be_operator(w)) {
-            list_append(&invocation.tokens, arena, w);
+            kept++;
         } else if (str_equals_any(w, control_operators, CONTROL_OPERATOR_COUNT)) {
+            invocation.tokens = list_cut_before(words, node, kept);
+            list_pop_front(words);
             return invocation;
         } else if (is_redirection_word(w)) {
-            list_pop_front(words);
+            // The redirection goes, and its target with it.
+            if (next) {
+                next = next->next;
+                list_unlink(words, node->next);
+            }
+            list_unlink(words, node);
         } else {
-            list_append(&invocation.tokens, arena, w);
+            kept++;
         }
+        node = next;
     }
+    invocation.tokens = *words;
+    *words = StrList{};
     return invocation;
 }
 

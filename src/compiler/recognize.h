@@ -17,7 +17,7 @@ struct CompilerName {
     Str name;
 };
 
-CompilerInvocation find_compiler_invocation(StrList* words, Arena* arena);
+CompilerInvocation find_compiler_invocation(StrList* words);
 i32 is_substitution_word(Str word);
 CompilerName classify_compiler_name(Str word);
 void trace_shell_words(Output* err, StrList words);

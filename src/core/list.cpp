@@ -2,9 +2,8 @@
 #include "core/list.h"
 #include "core/fail.h"
 
-void list_append(StrList* list, Arena* arena, Str value) {
-    StrNode* node = (StrNode*)arena_alloc(arena, 1, sizeof(StrNode), 8);
-    node->value = value;
+// Links a node whose next and prev are null after the list's last node.
+static void list_link_last(StrList* list, StrNode* node) {
     if (!list->head) {
         list->head = list->tail = node;
         list->count = 1;
@@ -14,6 +13,12 @@ void list_append(StrList* list, Arena* arena, Str value) {
     list->tail->next = node;
     list->tail = node;
     list->count++;
+}
+
+void list_append(StrList* list, Arena* arena, Str value) {
+    StrNode* node = (StrNode*)arena_alloc(arena, 1, sizeof(StrNode), 8);
+    node->value = value;
+    list_link_last(list, node);
 }
 
 [[noreturn]] static void list_corrupt() { fail("internal error: corrupt list"_s); }
@@ -36,4 +41,14 @@ Str list_unlink(StrList* list, StrNode* node) {
 Str list_pop_front(StrList* list) {
     if (!list->head) return Str{};
     return list_unlink(list, list->head);
+}
+
+StrList list_cut_before(StrList* list, StrNode* node, i64 count) {
+    if (!node || !node->prev || count <= 0 || count >= list->count) list_corrupt();
+    StrList front = {list->head, node->prev, count};
+    front.tail->next = nullptr;
+    node->prev = nullptr;
+    list->head = node;
+    list->count -= count;
+    return front;
 }

@@ -18,3 +18,6 @@ struct StrList {
 void list_append(StrList* list, Arena* arena, Str value);
 Str list_unlink(StrList* list, StrNode* node);
 Str list_pop_front(StrList* list);
+// Cuts the list before node: its first count nodes, which end right before node, become the list
+// returned, and the list keeps node and what follows. The nodes stay the same.
+StrList list_cut_before(StrList* list, StrNode* node, i64 count);

@@ -42,7 +42,7 @@ static void enter_line(Dispatcher* d, Str* rest) {
 static void handle_invocation(Dispatcher* d, StrList* words, Arena* line_arena, CommandChain* chain) {
     if (d->verbose) trace_shell_words(d->err, *words);
     Arena scratch = *line_arena;
-    CompilerInvocation invocation = find_compiler_invocation(words, &scratch);
+    CompilerInvocation invocation = find_compiler_invocation(words);
     if (d->verbose) trace_compiler_invocation(d->err, &invocation);
     ParsedCommand command = parse_compiler_command(&invocation, &scratch);
     if (d->verbose) trace_parsed_command(d->err, &command);
