@@ -58,25 +58,18 @@ i64 build_command_objects(const ParsedCommand* command, const DirStack* stack, A
     return command->sources.count;
 }
 
-static void write_key(Output* out, Str key, Str value) {
-    write_str(out, key);
-    write_json_str(out, value);
-    write_line(out, ","_s);
-}
-
 void write_command_objects(Output* out, const CommandChain* chain, i64 total_objects) {
     i64 n = total_objects;
     for (const CommandObject* object = chain->first; object; object = object->next) {
         if (n > 0) write_str(out, ",\n"_s);
         write_line(out, "{"_s);
         out->indent++;
-        write_key(out, "\"directory\": "_s, object->directory);
-        write_key(out, "\"file\": "_s, object->file);
-        if (object->output.len > 0) write_key(out, "\"output\": "_s, object->output);
+        write_json_item(out, "\"directory\": "_s, object->directory, 1);
+        write_json_item(out, "\"file\": "_s, object->file, 1);
+        if (object->output.len > 0) write_json_item(out, "\"output\": "_s, object->output, 1);
         write_line(out, "\"arguments\": ["_s);
         out->indent++;
-        for (const StrNode* node = object->arguments.head; node; node = node->next)
-            write_json_item(out, node->value, node->next != nullptr);
+        write_json_items(out, object->arguments.head);
         n++;
         out->indent--;
         write_str(out, "]\n"_s);
@@ -95,12 +88,9 @@ void trace_command_objects(Output* err, const CommandChain* chain) {
     for (const CommandObject* object = chain->first; object; object = object->next) {
         write_str(err, "ok = "_s);
         write_bool_line(err, object->ok);
-        write_str(err, "directory = "_s);
-        write_json_line(err, object->directory);
-        write_str(err, "file = "_s);
-        write_json_line(err, object->file);
-        write_str(err, "output = "_s);
-        write_json_line(err, object->output);
+        write_json_item(err, "directory = "_s, object->directory, 0);
+        write_json_item(err, "file = "_s, object->file, 0);
+        write_json_item(err, "output = "_s, object->output, 0);
         write_str(err, "args = "_s);
         write_str_list(err, object->arguments.head, object->arguments.count);
         put_byte(err, '\n');

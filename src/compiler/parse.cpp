@@ -176,8 +176,7 @@ void trace_parsed_command(Output* err, const ParsedCommand* command) {
     write_str(err, "source = "_s);
     write_str_list(err, command->sources.head, command->sources.count);
     put_byte(err, '\n');
-    write_str(err, "output = "_s);
-    write_json_line(err, command->output);
+    write_json_item(err, "output = "_s, command->output, 0);
     write_str(err, "args = "_s);
     write_str_list(err, command->args.head, command->args.count);
     put_byte(err, '\n');

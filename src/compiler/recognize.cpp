@@ -9,29 +9,61 @@ i32 is_substitution_word(Str word) {
     return str_at(word, 0) == '$' && word.len > 1;
 }
 
+// What a piece of a name that equals one of the names below makes of the word.
+enum NameRule {
+    NAMES_GCC,               // GCC-style
+    NAMES_MSVC,              // MSVC-style
+    NAMES_GCC_IF_VERSION,    // GCC-style if the next piece is empty or a version
+    NAMES_GCC_IF_GCC_SUFFIX, // GCC-style if the next piece is empty, a version, "win32" or "posix"
+};
+
+struct CompilerNameRule {
+    Str name;
+    i32 rule;  // a NameRule
+};
+
+static constexpr CompilerNameRule compiler_names[] = {
+    {"cc"_s, NAMES_GCC}, {"c++"_s, NAMES_GCC}, {"zig"_s, NAMES_GCC}, {"icx"_s, NAMES_GCC}, {"icpx"_s, NAMES_GCC},
+    {"nvc"_s, NAMES_GCC}, {"nvc++"_s, NAMES_GCC}, {"tcc"_s, NAMES_GCC}, {"emcc"_s, NAMES_GCC},
+    {"armclang"_s, NAMES_GCC}, {"cl"_s, NAMES_MSVC}, {"clang"_s, NAMES_GCC_IF_VERSION},
+    {"clang++"_s, NAMES_GCC_IF_VERSION}, {"gcc"_s, NAMES_GCC_IF_GCC_SUFFIX}, {"g++"_s, NAMES_GCC_IF_GCC_SUFFIX},
+};
+
+// The bytes the names start with: most pieces start with none of them and are passed over at once.
+struct NameStarts {
+    u8 starts[256];
+    constexpr NameStarts() : starts() {
+        for (const CompilerNameRule& n : compiler_names) starts[(u8)n.name.data[0]] = 1;
+    }
+};
+static constexpr NameStarts name_starts;
+
+// The rule of the name a piece equals, or -1.
+static i32 rule_of_piece(Str piece) {
+    if (piece.len == 0 || !name_starts.starts[str_at(piece, 0)]) return -1;
+    for (const CompilerNameRule& n : compiler_names)
+        if (str_equals(piece, n.name)) return n.rule;
+    return -1;
+}
+
 static i32 is_gcc_suffix(Str piece) {
     return piece.len == 0 || str_is_version(piece) || str_equals(piece, "win32"_s) || str_equals(piece, "posix"_s);
 }
-
-static const Str plain_gcc_drivers[] = {
-    "cc"_s, "c++"_s, "zig"_s, "icx"_s, "icpx"_s, "nvc"_s, "nvc++"_s, "tcc"_s, "emcc"_s, "armclang"_s,
-};
 
 // Examines the name piece by piece, the pieces being cut at each "-".
 static i32 classify_pieces(Str rest) {
     while (rest.len > 0) {
         if (str_equals(rest, "clang-cl"_s)) return COMPILER_MSVC;
         Cut cut = str_cut(rest, "-"_s);
-        Str piece = cut.head;
         rest = cut.tail;
-        if (str_equals_any(piece, plain_gcc_drivers, 10)) return COMPILER_GCC;
-        if (str_equals(piece, "cl"_s)) return COMPILER_MSVC;
-        i32 is_clang = str_equals(piece, "clang"_s) || str_equals(piece, "clang++"_s);
-        i32 is_gcc = str_equals(piece, "gcc"_s) || str_equals(piece, "g++"_s);
-        if (!is_clang && !is_gcc) continue;
+        i32 rule = rule_of_piece(cut.head);
+        if (rule == NAMES_GCC) return COMPILER_GCC;
+        if (rule == NAMES_MSVC) return COMPILER_MSVC;
+        if (rule < 0) continue;
         Cut next = str_cut(rest, "-"_s);
         rest = next.tail;
-        if (is_gcc ? is_gcc_suffix(next.head) : next.head.len == 0 || str_is_version(next.head))
+        Str suffix = next.head;
+        if (rule == NAMES_GCC_IF_GCC_SUFFIX ? is_gcc_suffix(suffix) : suffix.len == 0 || str_is_version(suffix))
             return COMPILER_GCC;
     }
     return COMPILER_UNKNOWN;

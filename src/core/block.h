@@ -9,18 +9,22 @@ typedef u8 Block __attribute__((vector_size(16)));
 // The result of a test: each byte all ones where it passed, zero where it did not.
 typedef signed char BlockTest __attribute__((vector_size(16)));
 
+// The first `available` bytes at p, one by one, in a block of zeros: the rare case of block_load.
+[[gnu::noinline]] inline Block block_gather(const char* p, i64 available) {
+    Block b = {};
+    for (i64 i = 0; i < available && i < BLOCK_BYTES; i++) b[i] = (u8)p[i];
+    return b;
+}
+
 // The 16 bytes at p, of which the first `available` (at least one) belong to the caller's text.
 // When fewer than 16 do, one load still reads them as long as it stays within the memory page that
 // holds p: memory is mapped a whole page at a time, so those bytes can be read, and callers mask off
 // what lies past their text. Only across a page boundary are the bytes gathered one by one. The
 // sanitizer is told not to watch this read for the same reason.
 [[gnu::no_sanitize("address")]] inline Block block_load(const char* p, i64 available) {
-    Block b = {};
-    if (available >= BLOCK_BYTES || ((uintptr_t)p & 4095) <= 4096 - BLOCK_BYTES) {
-        __builtin_memcpy(&b, p, BLOCK_BYTES);
-        return b;
-    }
-    for (i64 i = 0; i < available; i++) b[i] = (u8)p[i];
+    if (available < BLOCK_BYTES && ((uintptr_t)p & 4095) > 4096 - BLOCK_BYTES) return block_gather(p, available);
+    Block b;
+    __builtin_memcpy(&b, p, BLOCK_BYTES);
     return b;
 }
 

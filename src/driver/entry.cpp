@@ -57,8 +57,7 @@ void write_preamble(Output* err, Str program_path, Str cwd, StrList args, i64 in
     write_line(err, program_path);
     write_line(err, version_line);
     write_line(err, "Verbose mode: true"_s);
-    write_str(err, "Directory: "_s);
-    write_json_line(err, cwd);
+    write_json_item(err, "Directory: "_s, cwd, 0);
     write_str(err, "CLI args: "_s);
     write_str_list(err, args.head, args.count);
     put_byte(err, '\n');

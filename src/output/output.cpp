@@ -25,14 +25,19 @@ void put_byte(Output* out, u8 b) {
 
 // Appends bytes that hold no line feed, with the same line-start and buffer-full rules as put_byte.
 static void write_plain(Output* out, const char* p, i64 n) {
+    // Fast path: a run of at most a block, in the middle of a line, with a block of room to spare,
+    // goes in as one block; put_byte would not flush on the way.
+    if (!out->at_line_start && n <= BLOCK_BYTES && OUTPUT_CAPACITY - out->length >= BLOCK_BYTES) {
+        if (n > 0) block_store(out->buffer + out->length, block_load(p, n));
+        out->length += n;
+        return;
+    }
     while (n > 0) {
         if (out->at_line_start) start_line(out);
         if (out->length == OUTPUT_CAPACITY) flush_output(out);
         i64 room = OUTPUT_CAPACITY - out->length;
         i64 k = n < room ? n : room;
-        // A short run with a block of room to spare goes in as one block.
-        if (k <= BLOCK_BYTES && room >= BLOCK_BYTES) block_store(out->buffer + out->length, block_load(p, k));
-        else __builtin_memcpy(out->buffer + out->length, p, (size_t)k);
+        __builtin_memcpy(out->buffer + out->length, p, (size_t)k);
         out->length += k;
         p += k;
         n -= k;
@@ -89,11 +94,12 @@ static i64 json_escape(u8 b, char* out) {
     return 6;
 }
 
-// How many of the block's first n bytes a JSON string holds as they are: all but control bytes,
-// the quotation mark and the backslash.
-static i64 json_plain_prefix(Block b, i64 n) {
-    return block_count_before(block_mask((b < 0x20) | (b == '"') | (b == '\\')), n);
-}
+// Bit i is set when byte i of the block needs an escape in a JSON string: a control byte, the
+// quotation mark or the backslash.
+static u32 json_special(Block b) { return block_mask((b < 0x20) | (b == '"') | (b == '\\')); }
+
+// How many of the block's first n bytes a JSON string holds as they are.
+static i64 json_plain_prefix(Block b, i64 n) { return block_count_before(json_special(b), n); }
 
 // Writes the escaped form of s at dst, which has room for six bytes for each byte of s and one block
 // more, and returns its end: each block is stored whole, and the bytes before its first escape count.
@@ -114,19 +120,21 @@ static char* escape_into(char* dst, Str s) {
     return dst;
 }
 
-// Stores the line's indentation, when a line starts here, and s as a JSON string straight into the
-// buffer, provided it holds them with every byte at its longest escape, `after` bytes more and a
-// block to spare. put_byte would flush nothing on the way then, so the bytes and the flushes are
-// the same. Returns 0 and writes nothing when that much room is not there.
-static i32 store_json_str(Output* out, Str s, i64 after) {
+// Stores the line's indentation, when a line starts here, the label and s as a JSON string straight
+// into the buffer, provided it holds them with every byte of s at its longest escape, `after` bytes
+// more and a block to spare. put_byte would flush nothing on the way then, so the bytes and the
+// flushes are the same. Returns 0 and writes nothing when that much room is not there.
+[[gnu::always_inline]] static inline i32 store_json_str(Output* out, Str label, Str s, i64 after) {
     i64 spaces = out->at_line_start ? 4 * (i64)(out->indent > 0 ? out->indent : 0) : 0;
-    if (OUTPUT_CAPACITY - out->length < spaces + 6 * s.len + 2 + after + BLOCK_BYTES) return 0;
+    if (OUTPUT_CAPACITY - out->length < spaces + label.len + 6 * s.len + 2 + after + BLOCK_BYTES) return 0;
     if (out->at_line_start) {
         if (out->indent < 0) out->indent = 0;
         for (i64 i = 0; i < spaces; i += BLOCK_BYTES) block_store(out->buffer + out->length + i, block_of(' '));
         out->length += spaces;
         out->at_line_start = 0;
     }
+    if (label.len > 0) __builtin_memcpy(out->buffer + out->length, label.data, (size_t)label.len);
+    out->length += label.len;
     out->buffer[out->length++] = '"';
     out->length = escape_into(out->buffer + out->length, s) - out->buffer;
     out->buffer[out->length++] = '"';
@@ -138,7 +146,7 @@ enum { ESCAPE_PIECE = 64 };
 // Where the buffer lacks the room, a piece at a time is escaped into a scratch area and copied on
 // by write_plain, which flushes exactly when the buffer is full.
 void write_json_str(Output* out, Str s) {
-    if (store_json_str(out, s, 0)) return;
+    if (store_json_str(out, Str{}, s, 0)) return;
     put_byte(out, '"');
     while (s.len > 0) {
         char scratch[6 * ESCAPE_PIECE + BLOCK_BYTES];
@@ -149,21 +157,23 @@ void write_json_str(Output* out, Str s) {
     put_byte(out, '"');
 }
 
-void write_json_item(Output* out, Str s, i32 more) {
-    if (store_json_str(out, s, 2)) {
+void write_json_item(Output* out, Str label, Str s, i32 more) {
+    if (store_json_str(out, label, s, 2)) {
         if (more) out->buffer[out->length++] = ',';
         out->buffer[out->length++] = '\n';
         out->at_line_start = 1;
         return;
     }
+    write_str(out, label);
     write_json_str(out, s);
     if (more) put_byte(out, ',');
     put_byte(out, '\n');
 }
 
-void write_json_line(Output* out, Str s) {
-    write_json_str(out, s);
-    put_byte(out, '\n');
+void write_json_line(Output* out, Str s) { write_json_item(out, Str{}, s, 0); }
+
+void write_json_items(Output* out, const StrNode* first) {
+    for (const StrNode* node = first; node; node = node->next) write_json_item(out, Str{}, node->value, node->next != nullptr);
 }
 
 void write_str_list(Output* out, const StrNode* first, i64 count) {
@@ -173,7 +183,7 @@ void write_str_list(Output* out, const StrNode* first, i64 count) {
     }
     write_line(out, "["_s);
     out->indent++;
-    for (const StrNode* node = first; node; node = node->next) write_json_item(out, node->value, node->next != nullptr);
+    write_json_items(out, first);
     out->indent--;
     write_str(out, "]"_s);
 }

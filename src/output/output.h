@@ -23,7 +23,10 @@ void write_int(Output* out, i64 value);
 void write_bool_line(Output* out, i32 value);
 void write_json_str(Output* out, Str s);
 void write_json_line(Output* out, Str s);
-// One item of an array, on a line of its own: the JSON string, "," when more items follow, a line feed.
-void write_json_item(Output* out, Str s, i32 more);
+// A JSON value on a line of its own: the label as it is (such as an object key), the JSON string,
+// "," when more items follow, and a line feed.
+void write_json_item(Output* out, Str label, Str s, i32 more);
+// The values of a list as the items of an array: one line each, all but the last followed by ",".
+void write_json_items(Output* out, const StrNode* first);
 void write_str_list(Output* out, const StrNode* first, i64 count);
 void flush_output(Output* out);

@@ -73,7 +73,15 @@ static i64 skip_stretch(Str input, i64 p, i32* state) {
     }
 }
 
-RawWord scan_raw_word(Str input) {
+RawWord scan_raw_word(Str input, PlainMarks* marks) {
+    // Fast path: most words are a run of plain bytes ended by a blank or a line feed. Those bytes
+    // open, escape or end nothing, and a word that starts with digits is a redirection only when an
+    // operator follows them, so the rules below would cut the same word.
+    i64 run = shell_plain_run(input, marks);
+    if (run > 0 && run < input.len) {
+        u8 end = str_at(input, run);
+        if (end == ' ' || end == '\t' || end == '\n') return RawWord{Str{run, input.data}, run + 1, end == '\n', 1};
+    }
     i64 len = input.len, p = 0;
     i64 plain_end = 0;  // the bytes before it are all plain
     i32 state = PLAIN;
@@ -93,7 +101,7 @@ RawWord scan_raw_word(Str input) {
         u8 b = str_at(input, i);
         switch (shell_byte(b)) {
         case SHELL_PLAIN:
-            p = i + shell_plain_run(Str{len - i, input.data + i});
+            p = i + shell_plain_run(Str{len - i, input.data + i}, marks);
             if (plain_end == i) plain_end = p;
             break;
         case SHELL_BLANK:
@@ -124,8 +132,9 @@ RawWord scan_raw_word(Str input) {
 }
 
 void split_shell_line(Str* input, Arena* arena, StrList* words) {
+    PlainMarks marks = {};
     for (;;) {
-        RawWord raw = scan_raw_word(*input);
+        RawWord raw = scan_raw_word(*input, &marks);
         // A plain word has no blank at either end: trimming it would change nothing.
         Str text = raw.plain ? raw.text : str_trim(raw.text);
         if (text.len > 0) finish_word(text, raw.plain, arena, words);

@@ -1,6 +1,7 @@
 // The shell word scanner: cuts the shell command at the front of the input into raw words.
 #pragma once
 #include "core/list.h"
+#include "shell/unquote.h"
 
 // One raw word: a slice of the input and how much of the input it used.
 struct RawWord {
@@ -17,7 +18,8 @@ extern const Str redirection_operators[REDIRECTION_OPERATOR_COUNT];
 extern const Str control_operators[CONTROL_OPERATOR_COUNT];
 
 i32 match_redirection(Cursor* cursor);
-RawWord scan_raw_word(Str input);
+// The marks carry what earlier words of the same text learnt of its bytes; start them zero.
+RawWord scan_raw_word(Str input, PlainMarks* marks);
 
 // Consumes one shell command from the front of *input and appends its finished words.
 void split_shell_line(Str* input, Arena* arena, StrList* words);

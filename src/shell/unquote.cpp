@@ -36,31 +36,38 @@ static constexpr ShellBytes shell_bytes;
 
 i32 shell_byte(u8 b) { return shell_bytes.kind[b]; }
 
-// How many of the block's first n bytes pass a quick test for plain bytes: it fails every byte below
-// ")", ";", "<" and ">", and, once bit 0x20 is set, "`", "{" and "|" (so "@", "[" and the backslash
-// too). That is every byte that is not plain and a few that are, which the table then decides.
-static i64 surely_plain_prefix(Block b, i64 n) {
+// Bit i is set when byte i of the aligned block at p fails a quick test for plain bytes: below ")",
+// ";", "<" or ">", or, once bit 0x20 is set, "`", "{" or "|" (so "@", "[" and the backslash too).
+// That is every byte that is not plain and a few that are, which the table then decides.
+[[gnu::noinline]] static u32 flagged_in_block(const char* p) {
+    Block b = block_load(p, BLOCK_BYTES);
     Block folded = b | 0x20;
-    BlockTest flagged = (b < 0x29) | (b == ';') | (b == '<') | (b == '>') | (folded == '`') | (folded == '{') |
-                        (folded == '|');
-    return block_count_before(block_mask(flagged), n);
+    return block_mask((b < 0x29) | (b == ';') | (b == '<') | (b == '>') | (folded == '`') | (folded == '{') |
+                      (folded == '|'));
 }
 
-// A block at a time while the quick test passes; a byte it flags is looked up in the table.
-i64 shell_plain_run(Str s) {
+// A block at a time, each aligned block tested once: runs that follow one another in the same block
+// reuse its marks. An aligned block lies within one memory page, so reading all of it is safe even
+// where it starts before s or ends after it; the bits of those bytes are never used.
+i64 shell_plain_run(Str s, PlainMarks* marks) {
     i64 n = 0;
-    // Most runs are short: their first bytes one by one, then a block at a time.
-    for (; n < s.len && n < 8; n++)
-        if (shell_bytes.kind[str_at(s, n)] != SHELL_PLAIN) return n;
     while (n < s.len) {
-        i64 left = s.len - n;
-        i64 k = surely_plain_prefix(block_load(s.data + n, left), left < BLOCK_BYTES ? left : BLOCK_BYTES);
-        n += k;
-        if (k == BLOCK_BYTES) continue;
-        if (n == s.len || shell_bytes.kind[str_at(s, n)] != SHELL_PLAIN) return n;
+        const char* at = s.data + n;
+        const char* block = (const char*)((uintptr_t)at & ~(uintptr_t)(BLOCK_BYTES - 1));
+        if (block != marks->block) {
+            marks->block = block;
+            marks->flagged = flagged_in_block(block);
+        }
+        u32 flagged = marks->flagged >> (at - block);
+        if (!flagged) {
+            n += BLOCK_BYTES - (at - block);
+            continue;
+        }
+        n += __builtin_ctz(flagged);
+        if (n >= s.len || shell_bytes.kind[str_at(s, n)] != SHELL_PLAIN) break;
         n++;
     }
-    return n;
+    return n < s.len ? n : s.len;
 }
 
 i32 is_path_word(Str word) {
@@ -128,8 +135,8 @@ static i32 plain_byte(u8 b, Str* rest, ByteBuffer* out) {
 
 // The bytes at the front of rest that are copied as they are: a plain run in plain text, everything
 // up to the closing quote inside single quotes, nothing in the other states.
-static i64 literal_run(i32 state, Str rest) {
-    if (state == PLAIN) return shell_plain_run(rest);
+static i64 literal_run(i32 state, Str rest, PlainMarks* marks) {
+    if (state == PLAIN) return shell_plain_run(rest, marks);
     if (state != SINGLE_QUOTED) return 0;
     const void* quote = __builtin_memchr(rest.data, '\'', (size_t)rest.len);
     return quote ? (const char*)quote - rest.data : rest.len;
@@ -140,8 +147,9 @@ Str unquote_word(Str word, Arena* arena) {
     ByteBuffer out = {word.len, arena_take(arena, word.len, 1, 1), 0};
     i32 state = PLAIN;
     Str rest = word;
+    PlainMarks marks = {};
     while (rest.len > 0) {
-        Str run = str_take(rest, literal_run(state, rest));
+        Str run = str_take(rest, literal_run(state, rest, &marks));
         if (run.len > 0) {
             push_bytes(&out, run);
             rest = str_skip(rest, run.len);

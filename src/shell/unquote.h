@@ -50,6 +50,14 @@ i32 shell_byte(u8 b);
 i32 shell_opened_state(u8 b, i32 next);
 // The byte that closes the given state's stretch.
 u8 shell_closer(i32 state);
+// Which bytes of one aligned block of 16 may not be plain, kept while a text is scanned from front
+// to back so that the block is tested once. The zero value knows no block.
+struct PlainMarks {
+    const char* block;  // start of the block tested last, or null
+    u32 flagged;        // bit i: byte i of that block failed the quick test for plain bytes
+};
+
 // Length of the run at the front of s of bytes that plain text keeps as they are: no quote,
-// opener, backslash, blank, line end, comment sign or operator byte.
-i64 shell_plain_run(Str s);
+// opener, backslash, blank, line end, comment sign or operator byte. The marks must come from
+// earlier runs over the same bytes, unchanged since.
+i64 shell_plain_run(Str s, PlainMarks* marks);
