@@ -9,22 +9,21 @@ typedef u8 Block __attribute__((vector_size(16)));
 // The result of a test: each byte all ones where it passed, zero where it did not.
 typedef signed char BlockTest __attribute__((vector_size(16)));
 
-// The first `available` bytes at p, one by one, in a block of zeros: the rare case of block_load.
-[[gnu::noinline]] inline Block block_gather(const char* p, i64 available) {
-    Block b = {};
-    for (i64 i = 0; i < available && i < BLOCK_BYTES; i++) b[i] = (u8)p[i];
-    return b;
-}
-
 // The 16 bytes at p, of which the first `available` (at least one) belong to the caller's text.
 // When fewer than 16 do, one load still reads them as long as it stays within the memory page that
 // holds p: memory is mapped a whole page at a time, so those bytes can be read, and callers mask off
-// what lies past their text. Only across a page boundary are the bytes gathered one by one. The
-// sanitizer is told not to watch this read for the same reason.
+// what lies past their text. Near the end of a page the 16 bytes that end with the text's last byte
+// are read instead (they lie in its page) and moved into place through the stack. The sanitizer is
+// told not to watch these reads for the same reason.
 [[gnu::no_sanitize("address")]] inline Block block_load(const char* p, i64 available) {
-    if (available < BLOCK_BYTES && ((uintptr_t)p & 4095) > 4096 - BLOCK_BYTES) return block_gather(p, available);
     Block b;
-    __builtin_memcpy(&b, p, BLOCK_BYTES);
+    if (available >= BLOCK_BYTES || ((uintptr_t)p & 4095) <= 4096 - BLOCK_BYTES) {
+        __builtin_memcpy(&b, p, BLOCK_BYTES);
+        return b;
+    }
+    char staged[2 * BLOCK_BYTES] = {};
+    __builtin_memcpy(staged, p + available - BLOCK_BYTES, BLOCK_BYTES);
+    __builtin_memcpy(&b, staged + BLOCK_BYTES - available, BLOCK_BYTES);
     return b;
 }
 
@@ -49,3 +48,4 @@ inline i64 block_count_before(u32 mask, i64 n) {
     i64 k = __builtin_ctz(mask | (1u << BLOCK_BYTES));
     return k < n ? k : n;
 }
+

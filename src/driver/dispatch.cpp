@@ -5,14 +5,27 @@
 #include "driver/dirstack.h"
 #include "shell/scanner.h"
 
+// The text before the next space or line feed, and where the next field starts: none (-1) when the
+// line ends there, since every later field of the line is then empty.
+static Str next_field(Str rest, i64* next) {
+    i64 end = str_find_any(rest, " \n"_s);
+    *next = end >= 0 && str_at(rest, end) == ' ' ? end + 1 : -1;
+    return str_take(rest, end >= 0 ? end : rest.len);
+}
+
+// The fields are cut one at a time and the line feed is looked for only as far as they reach: a line
+// that is not a directory line is mostly told by its first field.
 i32 classify_line(Str input) {
-    Str line = str_cut(input, "\n"_s).head;
-    Cut c1 = str_cut(line, " "_s);
-    Cut c2 = str_cut(c1.tail, " "_s);
-    Cut c3 = str_cut(c2.tail, " "_s);
-    if (!str_ends_with(c1.head, ":"_s) || !str_equals(c3.head, "directory"_s)) return SHELL;
-    if (str_equals(c2.head, "Entering"_s)) return ENTER_DIR;
-    if (str_equals(c2.head, "Leaving"_s)) return LEAVE_DIR;
+    i64 next = 0;
+    Str w1 = next_field(input, &next);
+    if (next < 0 || !str_ends_with(w1, ":"_s)) return SHELL;
+    Str rest = str_skip(input, next);
+    Str w2 = next_field(rest, &next);
+    if (next < 0) return SHELL;
+    Str w3 = next_field(str_skip(rest, next), &next);
+    if (!str_equals(w3, "directory"_s)) return SHELL;
+    if (str_equals(w2, "Entering"_s)) return ENTER_DIR;
+    if (str_equals(w2, "Leaving"_s)) return LEAVE_DIR;
     return SHELL;
 }
 

@@ -120,6 +120,24 @@ static char* escape_into(char* dst, Str s) {
     return dst;
 }
 
+// Writes s as the inside of a JSON string at dst, with room as for escape_into, and returns its end.
+// Most strings are at most two blocks and need no escape: their first block and the block that ends
+// with their last byte (the same one, or two that overlap) are tested and stored whole.
+static char* json_copy(char* dst, Str s) {
+    if (s.len > 0 && s.len <= 2 * BLOCK_BYTES) {
+        i32 two = s.len > BLOCK_BYTES;
+        Block first = block_load(s.data, s.len);
+        Block last = two ? block_load(s.data + s.len - BLOCK_BYTES, BLOCK_BYTES) : first;
+        u32 special = two ? json_special(first) | json_special(last) : json_special(first) & ((1u << s.len) - 1);
+        if (!special) {
+            block_store(dst, first);
+            if (two) block_store(dst + s.len - BLOCK_BYTES, last);
+            return dst + s.len;
+        }
+    }
+    return escape_into(dst, s);
+}
+
 // Stores the line's indentation, when a line starts here, the label and s as a JSON string straight
 // into the buffer, provided it holds them with every byte of s at its longest escape, `after` bytes
 // more and a block to spare. put_byte would flush nothing on the way then, so the bytes and the
@@ -136,7 +154,7 @@ static char* escape_into(char* dst, Str s) {
     if (label.len > 0) __builtin_memcpy(out->buffer + out->length, label.data, (size_t)label.len);
     out->length += label.len;
     out->buffer[out->length++] = '"';
-    out->length = escape_into(out->buffer + out->length, s) - out->buffer;
+    out->length = json_copy(out->buffer + out->length, s) - out->buffer;
     out->buffer[out->length++] = '"';
     return 1;
 }
@@ -157,7 +175,7 @@ void write_json_str(Output* out, Str s) {
     put_byte(out, '"');
 }
 
-void write_json_item(Output* out, Str label, Str s, i32 more) {
+[[gnu::always_inline]] static inline void json_item(Output* out, Str label, Str s, i32 more) {
     if (store_json_str(out, label, s, 2)) {
         if (more) out->buffer[out->length++] = ',';
         out->buffer[out->length++] = '\n';
@@ -170,10 +188,12 @@ void write_json_item(Output* out, Str label, Str s, i32 more) {
     put_byte(out, '\n');
 }
 
-void write_json_line(Output* out, Str s) { write_json_item(out, Str{}, s, 0); }
+void write_json_item(Output* out, Str label, Str s, i32 more) { json_item(out, label, s, more); }
+
+void write_json_line(Output* out, Str s) { json_item(out, Str{}, s, 0); }
 
 void write_json_items(Output* out, const StrNode* first) {
-    for (const StrNode* node = first; node; node = node->next) write_json_item(out, Str{}, node->value, node->next != nullptr);
+    for (const StrNode* node = first; node; node = node->next) json_item(out, Str{}, node->value, node->next != nullptr);
 }
 
 void write_str_list(Output* out, const StrNode* first, i64 count) {
