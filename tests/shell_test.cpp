@@ -103,6 +103,17 @@ TEST(Scanner, FinishedWordsOfWholeCommands) {
     for (const Case& c : cases) EXPECT_EQ(split(c.in), c.words) << testing::PrintToString(c.in);
 }
 
+// Plain runs are tested a block of 16 bytes at a time, so the same words are cut at every offset.
+TEST(Scanner, WordsAcrossBlockBoundaries) {
+    using V = std::vector<std::string>;
+    for (int lead = 1; lead <= 32; lead++) {
+        std::string first(lead, 'a');
+        std::string line = first + " -I../include/hash_454 x -DHAVE_gc_11=1 'q r' obj/crypto_180.o;b\\ c\n";
+        V expected = {first, "-I../include/hash_454", "x", "-DHAVE_gc_11=1", "q r", "obj/crypto_180.o", ";", "b c"};
+        EXPECT_EQ(split(line), expected) << lead;
+    }
+}
+
 TEST(Unquote, FinishedFormOfRawWords) {
     struct Case { std::string raw; std::string word; } cases[] = {
         {"'a b'", "a b"}, {"\"c d\"", "c d"}, {"a'b c'd", "ab cd"}, {"'it''s'", "its"},

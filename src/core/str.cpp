@@ -39,6 +39,10 @@ i64 str_find_any(Str s, Str set) {
                 if (s.data[i] == set.data[j]) return i;
         return -1;
     }
+    if (set.len == 1) {
+        const void* hit = __builtin_memchr(s.data, set.data[0], (size_t)s.len);
+        return hit ? (const char*)hit - s.data : -1;
+    }
     // The program's sets have at most three bytes: a block of s at a time, against all of them at once.
     Block c0 = block_of((u8)set.data[0]), c1 = block_of((u8)set.data[set.len > 1 ? 1 : 0]),
           c2 = block_of((u8)set.data[set.len > 2 ? 2 : 0]);

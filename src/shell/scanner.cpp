@@ -52,9 +52,8 @@ static RawWord comment_word(Str input) {
 // backslash can matter, so the bytes between are searched for, not looked at one by one.
 static i64 skip_stretch(Str input, i64 p, i32* state) {
     u8 closer = shell_closer(*state);
-    Str stops = *state == DOUBLE_QUOTED ? "\"\\"_s : Str{1, (const char*)&closer};
     for (;;) {
-        i64 k = str_find_any(str_skip(input, p), stops);
+        i64 k = str_find_any(str_skip(input, p), shell_stretch_stops[*state]);
         if (k < 0) return input.len;
         p += k + 1;
         u8 b = str_at(input, p - 1);

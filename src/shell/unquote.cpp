@@ -92,6 +92,8 @@ i32 shell_opened_state(u8 b, i32 next) {
     }
 }
 
+const Str shell_stretch_stops[9] = {""_s, "'"_s, "\"\\"_s, "`"_s, "}"_s, ")"_s, ")"_s, "]"_s, "]"_s};
+
 u8 shell_closer(i32 state) {
     static const char closers[] = "\0'\"`}))]]";
     return (u8)closers[state];

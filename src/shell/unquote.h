@@ -50,6 +50,9 @@ i32 shell_byte(u8 b);
 i32 shell_opened_state(u8 b, i32 next);
 // The byte that closes the given state's stretch.
 u8 shell_closer(i32 state);
+// For each state, the bytes that can end its stretch: its closer and, inside double quotes, the
+// backslash that may escape one. Every other byte of a stretch stands as it is.
+extern const Str shell_stretch_stops[9];
 // Which bytes of one aligned block of 16 may not be plain, kept while a text is scanned from front
 // to back so that the block is tested once. The zero value knows no block.
 struct PlainMarks {
