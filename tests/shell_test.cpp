@@ -108,8 +108,8 @@ TEST(Scanner, WordsAcrossBlockBoundaries) {
     using V = std::vector<std::string>;
     for (int lead = 1; lead <= 32; lead++) {
         std::string first(lead, 'a');
-        std::string line = first + " -I../include/hash_454 x -DHAVE_gc_11=1 'q r' obj/crypto_180.o;b\\ c\n";
-        V expected = {first, "-I../include/hash_454", "x", "-DHAVE_gc_11=1", "q r", "obj/crypto_180.o", ";", "b c"};
+        std::string line = first + " -I../include/hash_454 x -DHAVE_gc_11=1 'q r' obj/crypto_180.o;b\\ c ..\\s\\a.c 'y'\\z ..\\\\s'x y'\n";
+        V expected = {first, "-I../include/hash_454", "x", "-DHAVE_gc_11=1", "q r", "obj/crypto_180.o", ";", "b c", "../s/a.c", "yz", "../sx y"};
         EXPECT_EQ(split(line), expected) << lead;
     }
 }
@@ -135,7 +135,7 @@ TEST(Unquote, FinishedFormOfRawWords) {
         std::string bytes = c.raw;
         Arena a = arena_over(block, sizeof block);
         StrList list = {};
-        finish_word(str_of(bytes), 0, &a, &list);
+        finish_word(str_of(bytes), 0, nullptr, &a, &list);
         ASSERT_EQ(list.count, 1);
         EXPECT_EQ(string_of(list.head->value), c.word) << testing::PrintToString(c.raw);
         EXPECT_NE(list.head->value.data, bytes.data());
@@ -146,7 +146,7 @@ TEST(Unquote, UnusedBufferGoesBackToTheArena) {
     std::string bytes = "'a'";
     Arena a = arena_over(block, sizeof block);
     StrList list = {};
-    finish_word(str_of(bytes), 0, &a, &list);
+    finish_word(str_of(bytes), 0, nullptr, &a, &list);
     EXPECT_EQ((char*)list.head, block + 8);  // the node follows the one-byte word, aligned
     EXPECT_EQ(string_of(list.head->value), "a");
 }

@@ -84,12 +84,20 @@ CompilerName classify_compiler_name(Str word) {
     return CompilerName{classify_pieces(n), n};
 }
 
-// Only words that start with an operator byte or a digit can be operators; most words are not.
-static i32 may_be_operator(Str word) {
-    if (word.len == 0) return 0;
-    u8 b = str_at(word, 0);
-    return b == ';' || b == '&' || b == '|' || b == '(' || b == ')' || b == '<' || b == '>' || (b >= '0' && b <= '9');
-}
+// What a word's first byte allows it to be. Most words start with a byte that allows neither and
+// are tokens at once.
+enum { MAY_BE_SUBSTITUTION = 1, MAY_BE_OPERATOR = 2 };
+struct FirstBytes {
+    u8 may[256];
+    constexpr FirstBytes() : may() {
+        may['`'] = may['$'] = MAY_BE_SUBSTITUTION;
+        const char* operators = ";&|()<>0123456789";
+        for (int i = 0; operators[i]; i++) may[(u8)operators[i]] = MAY_BE_OPERATOR;
+    }
+};
+static constexpr FirstBytes first_bytes;
+
+static i32 may_be(Str word) { return word.len > 0 ? first_bytes.may[str_at(word, 0)] : 0; }
 
 // A redirection word is an operator, possibly after a file-descriptor number.
 static i32 is_redirection_word(Str word) {
@@ -121,9 +129,12 @@ CompilerInvocation find_compiler_invocation(StrList* words) {
     for (StrNode* node = words->head->next; node;) {
         Str w = node->value;
         StrNode* next = node->next;
-        if (is_substitution_word(w)) {
+        i32 may = may_be(w);
+        if (may == 0) {
+            kept++;
+        } else if (may == MAY_BE_SUBSTITUTION && is_substitution_word(w)) {
             list_unlink(words, node);
-        } else if (!may_be_operator(w)) {
+        } else if (may == MAY_BE_SUBSTITUTION) {
             kept++;
         } else if (str_equals_any(w, control_operators, CONTROL_OPERATOR_COUNT)) {
             invocation.tokens = list_cut_before(words, node, kept);

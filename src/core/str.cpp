@@ -39,7 +39,7 @@ i64 str_find_any(Str s, Str set) {
                 if (s.data[i] == set.data[j]) return i;
         return -1;
     }
-    if (set.len == 1) {
+    if (set.len == 1 && s.len > BLOCK_BYTES) {
         const void* hit = __builtin_memchr(s.data, set.data[0], (size_t)s.len);
         return hit ? (const char*)hit - s.data : -1;
     }

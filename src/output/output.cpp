@@ -23,12 +23,29 @@ void put_byte(Output* out, u8 b) {
     if (b == '\n') out->at_line_start = 1;
 }
 
+// The spaces the next byte gets: the line's indentation when a line starts there, else none.
+static i64 pending_spaces(const Output* out) {
+    return out->at_line_start ? 4 * (i64)(out->indent > 0 ? out->indent : 0) : 0;
+}
+
+// What start_line does, for a caller that has made sure the buffer holds the spaces and a block more:
+// the spaces go in as whole blocks.
+static void store_indentation(Output* out) {
+    if (!out->at_line_start) return;
+    if (out->indent < 0) out->indent = 0;
+    i64 spaces = 4 * (i64)out->indent;
+    for (i64 i = 0; i < spaces; i += BLOCK_BYTES) block_store(out->buffer + out->length + i, block_of(' '));
+    out->length += spaces;
+    out->at_line_start = 0;
+}
+
 // Appends bytes that hold no line feed, with the same line-start and buffer-full rules as put_byte.
 static void write_plain(Output* out, const char* p, i64 n) {
-    // Fast path: a run of at most a block, in the middle of a line, with a block of room to spare,
+    // Fast path: a run of at most a block, with room for its line's indentation and a block to spare,
     // goes in as one block; put_byte would not flush on the way.
-    if (!out->at_line_start && n <= BLOCK_BYTES && OUTPUT_CAPACITY - out->length >= BLOCK_BYTES) {
-        if (n > 0) block_store(out->buffer + out->length, block_load(p, n));
+    if (n > 0 && n <= BLOCK_BYTES && OUTPUT_CAPACITY - out->length >= pending_spaces(out) + BLOCK_BYTES) {
+        store_indentation(out);
+        block_store(out->buffer + out->length, block_load(p, n));
         out->length += n;
         return;
     }
@@ -143,14 +160,8 @@ static char* json_copy(char* dst, Str s) {
 // more and a block to spare. put_byte would flush nothing on the way then, so the bytes and the
 // flushes are the same. Returns 0 and writes nothing when that much room is not there.
 [[gnu::always_inline]] static inline i32 store_json_str(Output* out, Str label, Str s, i64 after) {
-    i64 spaces = out->at_line_start ? 4 * (i64)(out->indent > 0 ? out->indent : 0) : 0;
-    if (OUTPUT_CAPACITY - out->length < spaces + label.len + 6 * s.len + 2 + after + BLOCK_BYTES) return 0;
-    if (out->at_line_start) {
-        if (out->indent < 0) out->indent = 0;
-        for (i64 i = 0; i < spaces; i += BLOCK_BYTES) block_store(out->buffer + out->length + i, block_of(' '));
-        out->length += spaces;
-        out->at_line_start = 0;
-    }
+    if (OUTPUT_CAPACITY - out->length < pending_spaces(out) + label.len + 6 * s.len + 2 + after + BLOCK_BYTES) return 0;
+    store_indentation(out);
     if (label.len > 0) __builtin_memcpy(out->buffer + out->length, label.data, (size_t)label.len);
     out->length += label.len;
     out->buffer[out->length++] = '"';

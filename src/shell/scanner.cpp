@@ -132,12 +132,14 @@ RawWord scan_raw_word(Str input, PlainMarks* marks) {
 
 void split_shell_line(Str* input, Arena* arena, StrList* words) {
     PlainMarks marks = {};
+    Str rest = *input;
     for (;;) {
-        RawWord raw = scan_raw_word(*input, &marks);
+        RawWord raw = scan_raw_word(rest, &marks);
         // A plain word has no blank at either end: trimming it would change nothing.
         Str text = raw.plain ? raw.text : str_trim(raw.text);
-        if (text.len > 0) finish_word(text, raw.plain, arena, words);
-        *input = Str{input->len - raw.consumed, input->data + raw.consumed};
-        if (raw.ends_line || input->len == 0) return;
+        if (text.len > 0) finish_word(text, raw.plain, &marks, arena, words);
+        rest = Str{rest.len - raw.consumed, rest.data + raw.consumed};
+        if (raw.ends_line || rest.len == 0) break;
     }
+    *input = rest;
 }

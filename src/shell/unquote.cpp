@@ -144,14 +144,13 @@ static i64 literal_run(i32 state, Str rest, PlainMarks* marks) {
     return quote ? (const char*)quote - rest.data : rest.len;
 }
 
-Str unquote_word(Str word, Arena* arena) {
+Str unquote_word(Str word, Arena* arena, PlainMarks* marks) {
     // Only the bytes written are kept, and the rest goes back to the arena: no need to zero-fill.
     ByteBuffer out = {word.len, arena_take(arena, word.len, 1, 1), 0};
     i32 state = PLAIN;
     Str rest = word;
-    PlainMarks marks = {};
     while (rest.len > 0) {
-        Str run = str_take(rest, literal_run(state, rest, &marks));
+        Str run = str_take(rest, literal_run(state, rest, marks));
         if (run.len > 0) {
             push_bytes(&out, run);
             rest = str_skip(rest, run.len);
@@ -167,13 +166,18 @@ Str unquote_word(Str word, Arena* arena) {
     return Str{out.count, out.data};
 }
 
-void finish_word(Str raw, i32 plain, Arena* arena, StrList* words) {
+void finish_word(Str raw, i32 plain, PlainMarks* marks, Arena* arena, StrList* words) {
     // Fast path: plain bytes hold no quote, escape, opener or backslash, so the word is no path word
     // to rewrite and unquoting would copy it unchanged; it is copied as it stands.
     if (plain) {
         list_append(words, arena, str_clone(arena, raw));
         return;
     }
-    if (is_path_word(raw)) raw = str_normalize_slashes(raw);
-    list_append(words, arena, unquote_word(raw, arena));
+    // Rewritten bytes need marks of their own; unchanged ones can use what the scanner learnt.
+    PlainMarks fresh = {};
+    if (is_path_word(raw)) {
+        raw = str_normalize_slashes(raw);
+        marks = &fresh;
+    }
+    list_append(words, arena, unquote_word(raw, arena, marks ? marks : &fresh));
 }

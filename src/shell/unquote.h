@@ -18,6 +18,13 @@ enum ShellState {
 // The bytes a backslash escapes inside double quotes.
 extern const Str double_quote_escapes;
 
+// Which bytes of one aligned block of 16 may not be plain, kept while a text is scanned from front
+// to back so that the block is tested once. The zero value knows no block.
+struct PlainMarks {
+    const char* block;  // start of the block tested last, or null
+    u32 flagged;        // bit i: byte i of that block failed the quick test for plain bytes
+};
+
 // A fixed-capacity byte sink.
 struct ByteBuffer {
     i64 capacity;  // bytes that fit
@@ -28,9 +35,11 @@ struct ByteBuffer {
 void push_byte(ByteBuffer* buffer, u8 b);
 void push_bytes(ByteBuffer* buffer, Str bytes);
 i32 is_path_word(Str word);
-Str unquote_word(Str word, Arena* arena);
-// Appends the finished form of a raw word; plain says that all its bytes are plain.
-void finish_word(Str raw, i32 plain, Arena* arena, StrList* words);
+// The marks must be valid for the word's bytes (see shell_plain_run).
+Str unquote_word(Str word, Arena* arena, PlainMarks* marks);
+// Appends the finished form of a raw word; plain says that all its bytes are plain. The marks, when
+// given, are the scanner's for the bytes of the word.
+void finish_word(Str raw, i32 plain, PlainMarks* marks, Arena* arena, StrList* words);
 
 // What a byte is to plain text: plain (kept as it is), or what ends, escapes or opens something.
 enum ShellByte {
@@ -53,12 +62,6 @@ u8 shell_closer(i32 state);
 // For each state, the bytes that can end its stretch: its closer and, inside double quotes, the
 // backslash that may escape one. Every other byte of a stretch stands as it is.
 extern const Str shell_stretch_stops[9];
-// Which bytes of one aligned block of 16 may not be plain, kept while a text is scanned from front
-// to back so that the block is tested once. The zero value knows no block.
-struct PlainMarks {
-    const char* block;  // start of the block tested last, or null
-    u32 flagged;        // bit i: byte i of that block failed the quick test for plain bytes
-};
 
 // Length of the run at the front of s of bytes that plain text keeps as they are: no quote,
 // opener, backslash, blank, line end, comment sign or operator byte. The marks must come from
