@@ -81,8 +81,8 @@ RawWord scan_raw_word(Str input, PlainMarks* marks) {
         u8 end = str_at(input, run);
         if (end == ' ' || end == '\t' || end == '\n') return RawWord{Str{run, input.data}, run + 1, end == '\n', 1};
     }
-    i64 len = input.len, p = 0;
-    i64 plain_end = 0;  // the bytes before it are all plain
+    i64 len = input.len;
+    i64 p = run, plain_end = run;  // the bytes before plain_end are all plain; scanning goes on at p
     i32 state = PLAIN;
     if (is_digit(str_at(input, 0))) {
         i64 j = 1;
