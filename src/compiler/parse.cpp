@@ -134,11 +134,12 @@ static StrNode* parse_option(ParseState* state, StrList* tokens, StrNode* node) 
         if (value->value.len == 0) list_unlink(tokens, value);
         return after;
     }
-    // Only entries that share the option's second byte can be its prefix; bits go in table order.
+    // Only entries that share the option's second byte can be its prefix, and an entry of two bytes
+    // ("-" and that byte) is one; bits go in table order.
     uint64_t candidates = option.len > 1 ? value_option_index.by_second_byte[str_at(option, 1)] : 0;
     for (; candidates; candidates &= candidates - 1) {
         i64 prefix = __builtin_ctzll(candidates);
-        if (!str_starts_with(option, value_options[prefix])) continue;
+        if (value_options[prefix].len > 2 && !str_starts_with(option, value_options[prefix])) continue;
         take_value(state, value_option_index.prefix_kind[prefix], str_skip(option, value_options[prefix].len));
         break;
     }
