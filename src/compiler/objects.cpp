@@ -61,7 +61,7 @@ i64 build_command_objects(const ParsedCommand* command, const DirStack* stack, A
 void write_command_objects(Output* out, const CommandChain* chain, i64 total_objects) {
     i64 n = total_objects;
     for (const CommandObject* object = chain->first; object; object = object->next) {
-        if (n > 0) write_str(out, ",\n"_s);
+        if (n > 0) write_line(out, ","_s);
         write_line(out, "{"_s);
         out->indent++;
         write_json_item(out, "\"directory\": "_s, object->directory, 1);
@@ -72,7 +72,7 @@ void write_command_objects(Output* out, const CommandChain* chain, i64 total_obj
         write_json_items(out, object->arguments.head);
         n++;
         out->indent--;
-        write_str(out, "]\n"_s);
+        write_line(out, "]"_s);
         out->indent--;
         write_str(out, "}"_s);
     }

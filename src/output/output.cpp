@@ -61,8 +61,27 @@ static void write_plain(Output* out, const char* p, i64 n) {
     }
 }
 
+// Fast path of write_str and write_line: a text of less than a block with no line feed, followed by
+// a line feed when `line` is set, goes in as one block after its line's indentation when the buffer
+// has room for them and a block to spare; put_byte would not flush on the way. Returns 0 and writes
+// nothing otherwise.
+static i32 store_short(Output* out, Str s, i32 line) {
+    if (s.len <= 0 || s.len >= BLOCK_BYTES || OUTPUT_CAPACITY - out->length < pending_spaces(out) + BLOCK_BYTES) return 0;
+    Block b = block_load(s.data, s.len);
+    if (block_mask(b == '\n') & ((1u << s.len) - 1)) return 0;
+    store_indentation(out);
+    block_store(out->buffer + out->length, b);
+    out->length += s.len;
+    if (line) {
+        out->buffer[out->length++] = '\n';
+        out->at_line_start = 1;
+    }
+    return 1;
+}
+
 // Copies the runs between line feeds in bulk: the bytes are exactly those of put_byte for each.
 void write_str(Output* out, Str s) {
+    if (store_short(out, s, 0)) return;
     while (s.len > 0) {
         i64 lf = str_find_any(s, "\n"_s);
         write_plain(out, s.data, lf < 0 ? s.len : lf);
@@ -73,6 +92,7 @@ void write_str(Output* out, Str s) {
 }
 
 void write_line(Output* out, Str s) {
+    if (store_short(out, s, 1)) return;
     write_str(out, s);
     put_byte(out, '\n');
 }
@@ -162,7 +182,8 @@ static char* json_copy(char* dst, Str s) {
 [[gnu::always_inline]] static inline i32 store_json_str(Output* out, Str label, Str s, i64 after) {
     if (OUTPUT_CAPACITY - out->length < pending_spaces(out) + label.len + 6 * s.len + 2 + after + BLOCK_BYTES) return 0;
     store_indentation(out);
-    if (label.len > 0) __builtin_memcpy(out->buffer + out->length, label.data, (size_t)label.len);
+    if (label.len > 0 && label.len <= BLOCK_BYTES) block_store(out->buffer + out->length, block_load(label.data, label.len));
+    else if (label.len > 0) __builtin_memcpy(out->buffer + out->length, label.data, (size_t)label.len);
     out->length += label.len;
     out->buffer[out->length++] = '"';
     out->length = json_copy(out->buffer + out->length, s) - out->buffer;
