@@ -28,13 +28,21 @@ static i64 pending_spaces(const Output* out) {
     return out->at_line_start ? 4 * (i64)(out->indent > 0 ? out->indent : 0) : 0;
 }
 
+// Stores n spaces at dst, where there is room for them and a block more: a block at a time, the first
+// unconditionally, since most lines need just one.
+static void store_spaces(char* dst, i64 n) {
+    Block spaces = block_of(' ');
+    block_store(dst, spaces);
+    for (i64 i = BLOCK_BYTES; i < n; i += BLOCK_BYTES) block_store(dst + i, spaces);
+}
+
 // What start_line does, for a caller that has made sure the buffer holds the spaces and a block more:
 // the spaces go in as whole blocks.
 static void store_indentation(Output* out) {
     if (!out->at_line_start) return;
     if (out->indent < 0) out->indent = 0;
     i64 spaces = 4 * (i64)out->indent;
-    for (i64 i = 0; i < spaces; i += BLOCK_BYTES) block_store(out->buffer + out->length + i, block_of(' '));
+    store_spaces(out->buffer + out->length, spaces);
     out->length += spaces;
     out->at_line_start = 0;
 }
@@ -236,7 +244,7 @@ void write_json_items(Output* out, const StrNode* first) {
             char* dst = out->buffer + out->length;
             const char* limit = out->buffer + OUTPUT_CAPACITY - spaces - 4 - BLOCK_BYTES;
             for (; node && limit - dst >= 6 * node->value.len; node = node->next) {
-                for (i64 i = 0; i < spaces; i += BLOCK_BYTES) block_store(dst + i, block_of(' '));
+                store_spaces(dst, spaces);
                 dst += spaces;
                 *dst++ = '"';
                 dst = json_copy(dst, node->value);
