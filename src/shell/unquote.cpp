@@ -37,12 +37,13 @@ static constexpr ShellBytes shell_bytes;
 i32 shell_byte(u8 b) { return shell_bytes.kind[b]; }
 
 // Bit i is set when byte i of the aligned block at p fails a quick test for plain bytes: below ")",
-// ";", "<" or ">", or, once bit 0x20 is set, "`", "{" or "|" (so "@", "[" and the backslash too).
+// ";", "<" or ">" (which differ only in bit 0x02), or, once bit 0x20 is set, "`", "{" or "|" (so "@",
+// "[" and the backslash too).
 // That is every byte that is not plain and a few that are, which the table then decides.
 [[gnu::noinline]] static u32 flagged_in_block(const char* p) {
     Block b = block_load(p, BLOCK_BYTES);
     Block folded = b | 0x20;
-    return block_mask((b < 0x29) | (b == ';') | (b == '<') | (b == '>') | (folded == '`') | (folded == '{') |
+    return block_mask((b < 0x29) | (b == ';') | ((b & 0xFD) == '<') | (folded == '`') | (folded == '{') |
                       (folded == '|'));
 }
 
