@@ -135,8 +135,10 @@ void split_shell_line(Str* input, Arena* arena, StrList* words) {
     Str rest = *input;
     for (;;) {
         RawWord raw = scan_raw_word(rest, &marks);
-        // A plain word has no blank at either end: trimming it would change nothing.
-        Str text = raw.plain ? raw.text : str_trim(raw.text);
+        // A raw word never starts with a blank or a line end (either would have ended it there), and a
+        // plain one holds none: trimming changes only a word whose last byte is one.
+        Str text = raw.text;
+        if (!raw.plain && text.len > 0 && is_space(str_at(text, text.len - 1))) text = str_trim(text);
         if (text.len > 0) finish_word(text, raw.plain, &marks, arena, words);
         rest = Str{rest.len - raw.consumed, rest.data + raw.consumed};
         if (raw.ends_line || rest.len == 0) break;
