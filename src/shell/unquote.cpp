@@ -65,10 +65,11 @@ i64 shell_plain_run(Str s, PlainMarks* marks) {
             continue;
         }
         n += __builtin_ctz(flagged);
-        if (n >= s.len || shell_bytes.kind[str_at(s, n)] != SHELL_PLAIN) break;
+        if (n >= s.len) return s.len;
+        if (shell_bytes.kind[str_at(s, n)] != SHELL_PLAIN) return n;
         n++;
     }
-    return n < s.len ? n : s.len;
+    return s.len;
 }
 
 i32 is_path_word(Str word) {
