@@ -15,7 +15,7 @@ typedef signed char BlockTest __attribute__((vector_size(16)));
 // what lies past their text. Near the end of a page the 16 bytes that end with the text's last byte
 // are read instead (they lie in its page) and moved into place through the stack. The sanitizer is
 // told not to watch these reads for the same reason.
-[[gnu::no_sanitize("address")]] inline Block block_load(const char* p, i64 available) {
+__attribute__((no_sanitize("address"))) inline Block block_load(const char* p, i64 available) {
     Block b;
     if (available >= BLOCK_BYTES || ((uintptr_t)p & 4095) <= 4096 - BLOCK_BYTES) {
         __builtin_memcpy(&b, p, BLOCK_BYTES);
