@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Checks the release packages in a directory as a user gets them: the checksums; what each package
+# holds; that the program in each turns the worked example into the expected document (the Windows
+# one under wine); that the Linux program is static and the Windows one carries its resources; and
+# that lintian finds no error in the Debian package. Nothing is installed into the system.
+set -euo pipefail
+dist=$(cd "$1" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export WINEDEBUG=-all
+
+fail() { echo "error: $*" >&2; exit 1; }
+one() { local found=("$dist"/$1); [ ${#found[@]} = 1 ] && [ -f "${found[0]}" ] || fail "no single $1 in $dist"; echo "${found[0]}"; }
+zip=$(one 'ferrule-*-windows-x86_64.zip')
+tarball=$(one 'ferrule-*-linux-x86_64.tar.gz')
+deb=$(one 'ferrule_*_amd64.deb')
+
+(cd "$dist" && sha256sum --check --strict --quiet SHA256SUMS) || fail "SHA256SUMS does not match the packages"
+[ "$(wc -l < "$dist/SHA256SUMS")" = 3 ] || fail "SHA256SUMS does not name the three packages"
+
+printf "make: Entering directory '/src/app'\ngcc -o main main.c util.c\n" > "$scratch/worked.in"
+cat > "$scratch/worked.json" <<'EOF'
+[
+    {
+        "directory": "/src/app",
+        "file": "main.c",
+        "output": "main",
+        "arguments": [
+            "gcc",
+            "-o",
+            "main",
+            "main.c"
+        ]
+    },
+    {
+        "directory": "/src/app",
+        "file": "util.c",
+        "output": "main",
+        "arguments": [
+            "gcc",
+            "-o",
+            "main",
+            "util.c"
+        ]
+    }
+]
+EOF
+# Runs a packaged program on the worked example and compares its document with the expected one.
+check_program() {
+  "$@" < "$scratch/worked.in" > "$scratch/worked.out" || fail "$* ended with status $?"
+  cmp -s "$scratch/worked.out" "$scratch/worked.json" || fail "$* gives another document:
+$(diff "$scratch/worked.json" "$scratch/worked.out")"
+  echo "runs the worked example: $*"
+}
+# The files below a directory, one per line, sorted.
+files_below() { (cd "$1" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' '); }
+
+mkdir "$scratch/zip"
+unzip -q "$zip" -d "$scratch/zip"
+[ "$(files_below "$scratch/zip")" = "LICENSE README.md ferrule.exe " ] || fail "$zip holds $(files_below "$scratch/zip")"
+check_program wine "$scratch/zip/ferrule.exe"
+
+mkdir "$scratch/tar"
+tar -xzf "$tarball" -C "$scratch/tar"
+top=$(basename "$tarball" .tar.gz)
+[ "$(files_below "$scratch/tar")" = "$top/LICENSE $top/README.md $top/ferrule $top/ferrule.1 " ] ||
+  fail "$tarball holds $(files_below "$scratch/tar")"
+linux=$scratch/tar/$top/ferrule
+readelf -d "$linux" | grep -q "no dynamic section" || fail "the Linux program is not static"
+check_program "$linux"
+"$here/check_manual_page.sh" "$scratch/tar/$top/ferrule.1"
+/usr/bin/python3 "$here/check_windows_resources.py" "$scratch/zip/ferrule.exe" "$linux" "$scratch/tar/$top/LICENSE"
+
+mkdir "$scratch/deb"
+dpkg-deb -x "$deb" "$scratch/deb"
+[ "$(files_below "$scratch/deb")" = "usr/bin/ferrule usr/share/doc/ferrule/copyright usr/share/lintian/overrides/ferrule usr/share/man/man1/ferrule.1.gz " ] ||
+  fail "$deb holds $(files_below "$scratch/deb")"
+[ "$(dpkg-deb -f "$deb" Package Version | tr '\n' ' ')" = "Package: ferrule Version: $(basename "$deb" | cut -d_ -f2) " ] ||
+  fail "$deb names another package or version"
+cmp -s "$scratch/deb/usr/share/doc/ferrule/copyright" "$scratch/tar/$top/LICENSE" || fail "the package's copyright is not the license"
+gunzip -c "$scratch/deb/usr/share/man/man1/ferrule.1.gz" | cmp -s - "$scratch/tar/$top/ferrule.1" || fail "the package's manual page differs"
+check_program "$scratch/deb/usr/bin/ferrule"
+lintian --fail-on error "$deb" || fail "lintian finds an error in $deb"
+echo "lintian finds no error in $(basename "$deb")"
+echo "all packages checked"
