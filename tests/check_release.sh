@@ -74,7 +74,7 @@ check_program "$linux"
 
 mkdir "$scratch/deb"
 dpkg-deb -x "$deb" "$scratch/deb"
-[ "$(files_below "$scratch/deb")" = "usr/bin/ferrule usr/share/doc/ferrule/copyright usr/share/lintian/overrides/ferrule usr/share/man/man1/ferrule.1.gz " ] ||
+[ "$(files_below "$scratch/deb")" = "usr/bin/ferrule usr/share/doc/ferrule/changelog.gz usr/share/doc/ferrule/copyright usr/share/lintian/overrides/ferrule usr/share/man/man1/ferrule.1.gz " ] ||
   fail "$deb holds $(files_below "$scratch/deb")"
 [ "$(dpkg-deb -f "$deb" Package Version | tr '\n' ' ')" = "Package: ferrule Version: $(basename "$deb" | cut -d_ -f2) " ] ||
   fail "$deb names another package or version"
