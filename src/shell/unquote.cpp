@@ -37,14 +37,13 @@ static constexpr ShellBytes shell_bytes;
 i32 shell_byte(u8 b) { return shell_bytes.kind[b]; }
 
 // Bit i is set when byte i of the aligned block at p fails a quick test for plain bytes: below ")",
-// ";", "<" or ">" (which differ only in bit 0x02), or, once bit 0x20 is set, "`", "{" or "|" (so "@",
-// "[" and the backslash too).
-// That is every byte that is not plain and a few that are, which the table then decides.
+// or, once bits 0x20 and 0x40 are set, "`", "{", "|" or "~". The second part takes in ";", "<" and
+// ">", "[" and the backslash, "`", "{" and "|", and also "@", "^" and "~". That is every byte that is
+// not plain and a few that are, which the table then decides.
 [[gnu::noinline]] static u32 flagged_in_block(const char* p) {
     Block b = block_load(p, BLOCK_BYTES);
-    Block folded = b | 0x20;
-    return block_mask((b < 0x29) | (b == ';') | ((b & 0xFD) == '<') | (folded == '`') | (folded == '{') |
-                      (folded == '|'));
+    Block folded = b | 0x60;
+    return block_mask((b < 0x29) | (folded == '`') | (folded == '{') | (folded == '|') | (folded == '~'));
 }
 
 // A block at a time, each aligned block tested once: runs that follow one another in the same block
