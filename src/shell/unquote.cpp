@@ -151,10 +151,10 @@ Str unquote_word(Str word, Arena* arena, PlainMarks* marks) {
     i32 state = PLAIN;
     Str rest = word;
     while (rest.len > 0) {
-        Str run = str_take(rest, literal_run(state, rest, marks));
-        if (run.len > 0) {
-            push_bytes(&out, run);
-            rest = str_skip(rest, run.len);
+        i64 run = literal_run(state, rest, marks);  // never more than rest holds
+        if (run > 0) {
+            push_bytes(&out, Str{run, rest.data});
+            rest = Str{rest.len - run, rest.data + run};
             continue;
         }
         u8 b = str_next_byte(&rest);
