@@ -53,7 +53,7 @@ static RawWord comment_word(Str input) {
 static i64 skip_stretch(Str input, i64 p, i32* state) {
     u8 closer = shell_closer(*state);
     for (;;) {
-        i64 k = str_find_any(str_skip(input, p), shell_stretch_stops[*state]);
+        i64 k = str_find_any(Str{input.len - p, input.data + p}, shell_stretch_stops[*state]);
         if (k < 0) return input.len;
         p += k + 1;
         u8 b = str_at(input, p - 1);
