@@ -130,17 +130,13 @@ CompilerInvocation find_compiler_invocation(StrList* words) {
         Str w = node->value;
         StrNode* next = node->next;
         i32 may = may_be(w);
-        if (may == 0) {
-            kept++;
-        } else if (may == MAY_BE_SUBSTITUTION && is_substitution_word(w)) {
+        if (may == MAY_BE_SUBSTITUTION && is_substitution_word(w)) {
             list_unlink(words, node);
-        } else if (may == MAY_BE_SUBSTITUTION) {
-            kept++;
-        } else if (str_equals_any(w, control_operators, CONTROL_OPERATOR_COUNT)) {
+        } else if (may == MAY_BE_OPERATOR && str_equals_any(w, control_operators, CONTROL_OPERATOR_COUNT)) {
             invocation.tokens = list_cut_before(words, node, kept);
             list_pop_front(words);
             return invocation;
-        } else if (is_redirection_word(w)) {
+        } else if (may == MAY_BE_OPERATOR && is_redirection_word(w)) {
             // The redirection goes, and its target with it.
             if (next) {
                 next = next->next;

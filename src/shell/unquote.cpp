@@ -95,10 +95,7 @@ i32 shell_opened_state(u8 b, i32 next) {
 
 const Str shell_stretch_stops[9] = {""_s, "'"_s, "\"\\"_s, "`"_s, "}"_s, ")"_s, ")"_s, "]"_s, "]"_s};
 
-u8 shell_closer(i32 state) {
-    static const char closers[] = "\0'\"`}))]]";
-    return (u8)closers[state];
-}
+u8 shell_closer(i32 state) { return (u8)shell_stretch_stops[state].data[0]; }
 
 static i32 peek(Str s) { return s.len > 0 ? str_at(s, 0) : -1; }
 
