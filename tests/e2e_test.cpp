@@ -209,13 +209,10 @@ std::vector<Entry> read_truth(const std::string& path) {
     return truth;
 }
 
-void check_corpus(const std::string& project, size_t expected_compiles) {
-    std::string dir = std::string(FERRULE_SOURCE_DIR) + "/../shared/corpus/" + project;
-    std::string log = read_file(dir + "/make-Bwn.log");
-    ASSERT_FALSE(log.empty()) << "missing corpus log " << dir;
-    Result r = run({}, log);
-    ASSERT_EQ(r.status, 0);
-    std::vector<Entry> entries = parse_document(r.out);
+// The stored document of a corpus log: every compile of the real build is one of its entries, exactly,
+// and every entry is one of the compiles.
+void check_against_truth(const std::string& dir, const std::string& document, size_t expected_compiles) {
+    std::vector<Entry> entries = parse_document(document);
     std::vector<Entry> truth = read_truth(dir + "/truth.jsonl");
     ASSERT_EQ(truth.size(), expected_compiles);
     std::multiset<std::pair<std::string, std::vector<std::string>>> produced;
@@ -237,6 +234,20 @@ void check_corpus(const std::string& project, size_t expected_compiles) {
     }
     EXPECT_EQ(matched, truth.size());
     EXPECT_TRUE(produced.empty()) << produced.size() << " entries match no compile of the real build";
+}
+
+// The program writes the stored document byte for byte (tools/corpus-documents writes it anew).
+void check_corpus(const std::string& project, size_t expected_compiles) {
+    std::string dir = std::string(FERRULE_SOURCE_DIR) + "/tests/corpus/" + project;
+    std::string log = read_file(dir + "/make-Bwn.log");
+    std::string expected = read_file(dir + "/compile_commands.json");
+    ASSERT_FALSE(log.empty()) << "missing corpus log " << dir;
+    ASSERT_FALSE(expected.empty()) << "missing corpus document " << dir;
+    check_against_truth(dir, expected, expected_compiles);
+    Result r = run({}, log);
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(r.out == expected) << "the document differs from " << dir << "/compile_commands.json";
 }
 
 TEST(Corpus, Lua) { check_corpus("lua", 34); }
