@@ -1,6 +1,7 @@
 // Directory lines: the quoted path is taken out, and the stack pushes on entering and pops on a
-// leave that names the top exactly. The input itself is never rewritten: paths are normalised
-// in copies, since a path without its closing quote can reach into lines still to be read.
+// leave that names the top exactly. The input itself is never rewritten: paths are normalised in
+// copies in the line's scratch memory, since a path without its closing quote can reach into lines
+// still to be read; the stack stores the normalised form, and its room is judged by that length.
 #include "driver/dirstack.h"
 
 static const Str directory_quotes = "'\"`"_s;
@@ -22,12 +23,11 @@ Str extract_directory_path(Str* input) {
     return path;
 }
 
-// The copy is normalised where it lies and the arena keeps only its normalised length.
+// Copies a normalised path into the stack's arena, when it and its node fit there.
 static i32 push_entry(DirStack* stack, Str path) {
     Arena trial = stack->arena;
     if (!arena_fits(&trial, path.len, 1, 1)) return 0;
-    Str copy = str_normalize_slashes(str_clone(&trial, path));
-    arena_rewind(&trial, copy.data + copy.len);
+    Str copy = str_clone(&trial, path);
     if (!arena_fits(&trial, 1, sizeof(StrNode), 8)) return 0;
     list_append(&stack->entries, &trial, copy);
     stack->arena = trial;
@@ -42,9 +42,11 @@ DirStack create_dir_stack(Arena* main_arena, Str start) {
     return stack;
 }
 
-i32 enter_directory(DirStack* stack, Str path) {
+i32 enter_directory(DirStack* stack, Str path, Arena* scratch) {
     if (path.len == 0) return 1;
-    return push_entry(stack, path);
+    // Normalising at most halves a path: one too long for the stack even then is not copied at all.
+    if ((path.len + 1) / 2 >= DIR_STACK_BYTES) return 0;
+    return push_entry(stack, str_normalize_slashes(str_clone(scratch, path)));
 }
 
 void leave_directory(DirStack* stack, Str path, Arena* scratch) {

@@ -42,7 +42,8 @@ struct Dispatcher {
 
 static void enter_line(Dispatcher* d, Str* rest) {
     Str path = extract_directory_path(rest);
-    if (enter_directory(&d->stack, path) || d->stack_full_said) return;
+    Arena scratch = d->line_start;
+    if (enter_directory(&d->stack, path, &scratch) || d->stack_full_said) return;
     d->stack_full_said = 1;
     int8_t indent = d->err->indent;
     d->err->indent = 0;
