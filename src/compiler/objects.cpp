@@ -1,6 +1,7 @@
 // Building entries from a parsed command, with sibling sources removed by identity, and writing
 // them as JSON entries and as the verbose dump.
 #include "compiler/objects.h"
+#include "core/fast_paths.h"
 
 static i32 same_token(Str a, Str b) { return a.data == b.data && a.len == b.len; }
 
@@ -19,7 +20,7 @@ static CommandObject* new_object(const ParsedCommand* command, Str directory, St
     object->ok = 1;
     // A command with one source loses nothing from its arguments, and nothing reads them after the
     // objects are built: its only object takes over the command's nodes instead of copying them.
-    if (command->sources.count == 1) {
+    if (fast_paths && command->sources.count == 1) {
         object->arguments = command->args;
         return object;
     }

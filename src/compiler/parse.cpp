@@ -1,6 +1,7 @@
 // Option parsing: value-taking options found exactly through a hash index or else by prefix,
 // "-x" languages, and source detection by extension.
 #include "compiler/parse.h"
+#include "core/fast_paths.h"
 
 const Str value_options[VALUE_OPTION_COUNT] = {
     "-I"_s, "--include-directory"_s, "-o"_s, "--output="_s, "--output"_s, "-x"_s, "--language="_s,
@@ -79,8 +80,8 @@ i64 value_option_find(Str token) {
     if (value_option_index.count == 0) index_fill();
     // An entry equal to the token has its length and its second byte: a token for which no entry
     // has both is not hashed at all.
-    if (token.len < 2 || token.len >= 64) return -1;
-    if (!(value_option_index.by_length[token.len] & value_option_index.by_second_byte[str_at(token, 1)])) return -1;
+    if (fast_paths && (token.len < 2 || token.len >= 64)) return -1;
+    if (fast_paths && !(value_option_index.by_length[token.len] & value_option_index.by_second_byte[str_at(token, 1)])) return -1;
     i64 slot = index_probe(token);
     return value_option_index.slots[slot].data ? value_option_index.entry_of_slot[slot] : -1;
 }
@@ -136,10 +137,12 @@ static StrNode* parse_option(ParseState* state, StrList* tokens, StrNode* node) 
     }
     // Only entries that share the option's second byte can be its prefix, and an entry of two bytes
     // ("-" and that byte) is one; bits go in table order.
+    // The general rule tries every entry in table order.
     uint64_t candidates = option.len > 1 ? value_option_index.by_second_byte[str_at(option, 1)] : 0;
+    if (!fast_paths) candidates = ((uint64_t)1 << VALUE_OPTION_COUNT) - 1;
     for (; candidates; candidates &= candidates - 1) {
         i64 prefix = __builtin_ctzll(candidates);
-        if (value_options[prefix].len > 2 && !str_starts_with(option, value_options[prefix])) continue;
+        if ((!fast_paths || value_options[prefix].len > 2) && !str_starts_with(option, value_options[prefix])) continue;
         take_value(state, value_option_index.prefix_kind[prefix], str_skip(option, value_options[prefix].len));
         break;
     }

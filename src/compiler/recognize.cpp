@@ -1,6 +1,7 @@
 // Compiler recognition: a search over the words for a driver name, then the collection of that
 // command's words up to the next control operator, without substitutions and redirections.
 #include "compiler/recognize.h"
+#include "core/fast_paths.h"
 #include "shell/scanner.h"
 
 i32 is_substitution_word(Str word) {
@@ -40,7 +41,7 @@ static constexpr NameStarts name_starts;
 
 // The rule of the name a piece equals, or -1.
 static i32 rule_of_piece(Str piece) {
-    if (piece.len == 0 || !name_starts.starts[str_at(piece, 0)]) return -1;
+    if (fast_paths && (piece.len == 0 || !name_starts.starts[str_at(piece, 0)])) return -1;
     for (const CompilerNameRule& n : compiler_names)
         if (str_equals(piece, n.name)) return n.rule;
     return -1;
@@ -97,7 +98,10 @@ struct FirstBytes {
 };
 static constexpr FirstBytes first_bytes;
 
-static i32 may_be(Str word) { return word.len > 0 ? first_bytes.may[str_at(word, 0)] : 0; }
+static i32 may_be(Str word) {
+    if (!fast_paths) return MAY_BE_SUBSTITUTION | MAY_BE_OPERATOR;
+    return word.len > 0 ? first_bytes.may[str_at(word, 0)] : 0;
+}
 
 // A redirection word is an operator, possibly after a file-descriptor number.
 static i32 is_redirection_word(Str word) {
@@ -130,13 +134,13 @@ CompilerInvocation find_compiler_invocation(StrList* words) {
         Str w = node->value;
         StrNode* next = node->next;
         i32 may = may_be(w);
-        if (may == MAY_BE_SUBSTITUTION && is_substitution_word(w)) {
+        if ((may & MAY_BE_SUBSTITUTION) && is_substitution_word(w)) {
             list_unlink(words, node);
-        } else if (may == MAY_BE_OPERATOR && str_equals_any(w, control_operators, CONTROL_OPERATOR_COUNT)) {
+        } else if ((may & MAY_BE_OPERATOR) && str_equals_any(w, control_operators, CONTROL_OPERATOR_COUNT)) {
             invocation.tokens = list_cut_before(words, node, kept);
             list_pop_front(words);
             return invocation;
-        } else if (may == MAY_BE_OPERATOR && is_redirection_word(w)) {
+        } else if ((may & MAY_BE_OPERATOR) && is_redirection_word(w)) {
             // The redirection goes, and its target with it.
             if (next) {
                 next = next->next;

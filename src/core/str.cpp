@@ -1,6 +1,7 @@
 // String slice operations: tests, slicing, cutting, slash normalisation and cursor matching.
 #include "core/str.h"
 #include "core/block.h"
+#include "core/fast_paths.h"
 
 static i64 clamp_len(Str s, i64 n) { return n < 0 ? 0 : (n > s.len ? s.len : n); }
 
@@ -33,7 +34,7 @@ i32 str_ends_with(Str s, Str suffix) {
 
 i64 str_find_any(Str s, Str set) {
     if (!s.data || !set.data || s.len == 0) return -1;
-    if (set.len > 3) {
+    if (!fast_paths || set.len > 3) {
         for (i64 i = 0; i < s.len; i++)
             for (i64 j = 0; j < set.len; j++)
                 if (s.data[i] == set.data[j]) return i;

@@ -1,6 +1,7 @@
 // Output writers: every byte passes the same line-start and buffer-full rules.
 #include "output/output.h"
 #include "core/block.h"
+#include "core/fast_paths.h"
 
 void flush_output(Output* out) {
     out->flush_fn(out->sink, out->length, out->buffer);
@@ -51,7 +52,7 @@ static void store_indentation(Output* out) {
 static void write_plain(Output* out, const char* p, i64 n) {
     // Fast path: a run of at most a block, with room for its line's indentation and a block to spare,
     // goes in as one block; put_byte would not flush on the way.
-    if (n > 0 && n <= BLOCK_BYTES && OUTPUT_CAPACITY - out->length >= pending_spaces(out) + BLOCK_BYTES) {
+    if (fast_paths && n > 0 && n <= BLOCK_BYTES && OUTPUT_CAPACITY - out->length >= pending_spaces(out) + BLOCK_BYTES) {
         store_indentation(out);
         block_store(out->buffer + out->length, block_load(p, n));
         out->length += n;
@@ -74,7 +75,7 @@ static void write_plain(Output* out, const char* p, i64 n) {
 // has room for them and a block to spare; put_byte would not flush on the way. Returns 0 and writes
 // nothing otherwise.
 static i32 store_short(Output* out, Str s, i32 line) {
-    if (s.len <= 0 || s.len >= BLOCK_BYTES || OUTPUT_CAPACITY - out->length < pending_spaces(out) + BLOCK_BYTES) return 0;
+    if (!fast_paths || s.len <= 0 || s.len >= BLOCK_BYTES || OUTPUT_CAPACITY - out->length < pending_spaces(out) + BLOCK_BYTES) return 0;
     Block b = block_load(s.data, s.len);
     if (block_mask(b == '\n') & ((1u << s.len) - 1)) return 0;
     store_indentation(out);
@@ -89,6 +90,10 @@ static i32 store_short(Output* out, Str s, i32 line) {
 
 // Copies the runs between line feeds in bulk: the bytes are exactly those of put_byte for each.
 void write_str(Output* out, Str s) {
+    if (!fast_paths) {
+        for (i64 i = 0; i < s.len; i++) put_byte(out, str_at(s, i));
+        return;
+    }
     if (store_short(out, s, 0)) return;
     while (s.len > 0) {
         i64 lf = str_find_any(s, "\n"_s);
@@ -188,6 +193,7 @@ static char* json_copy(char* dst, Str s) {
 // more and a block to spare. put_byte would flush nothing on the way then, so the bytes and the
 // flushes are the same. Returns 0 and writes nothing when that much room is not there.
 [[gnu::always_inline]] static inline i32 store_json_str(Output* out, Str label, Str s, i64 after) {
+    if (!fast_paths) return 0;
     if (OUTPUT_CAPACITY - out->length < pending_spaces(out) + label.len + 6 * s.len + 2 + after + BLOCK_BYTES) return 0;
     store_indentation(out);
     if (label.len > 0 && label.len <= BLOCK_BYTES) block_store(out->buffer + out->length, block_load(label.data, label.len));
@@ -199,11 +205,28 @@ static char* json_copy(char* dst, Str s) {
     return 1;
 }
 
+// The general rule: a byte at a time, each escaped on its own, through put_byte.
+static void write_json_bytes(Output* out, Str s) {
+    put_byte(out, '"');
+    for (i64 i = 0; i < s.len; i++) {
+        u8 b = str_at(s, i);
+        char escape[6];
+        i64 n = b < 0x20 || b == '"' || b == '\\' ? json_escape(b, escape) : 0;
+        if (n == 0) put_byte(out, b);
+        for (i64 k = 0; k < n; k++) put_byte(out, (u8)escape[k]);
+    }
+    put_byte(out, '"');
+}
+
 enum { ESCAPE_PIECE = 64 };
 
 // Where the buffer lacks the room, a piece at a time is escaped into a scratch area and copied on
 // by write_plain, which flushes exactly when the buffer is full.
 void write_json_str(Output* out, Str s) {
+    if (!fast_paths) {
+        write_json_bytes(out, s);
+        return;
+    }
     if (store_json_str(out, Str{}, s, 0)) return;
     put_byte(out, '"');
     while (s.len > 0) {
@@ -239,7 +262,7 @@ void write_json_line(Output* out, Str s) { json_item(out, Str{}, s, 0); }
 void write_json_items(Output* out, const StrNode* first) {
     const StrNode* node = first;
     while (node) {
-        if (out->at_line_start && out->indent >= 0) {
+        if (fast_paths && out->at_line_start && out->indent >= 0) {
             i64 spaces = 4 * (i64)out->indent;
             char* dst = out->buffer + out->length;
             const char* limit = out->buffer + OUTPUT_CAPACITY - spaces - 4 - BLOCK_BYTES;

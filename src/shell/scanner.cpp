@@ -1,5 +1,6 @@
 // One forward pass per raw word: quoting states, operators, comments, continuations, line ends.
 #include "shell/scanner.h"
+#include "core/fast_paths.h"
 #include "shell/unquote.h"
 
 const Str redirection_operators[REDIRECTION_OPERATOR_COUNT] = {
@@ -72,11 +73,29 @@ static i64 skip_stretch(Str input, i64 p, i32* state) {
     }
 }
 
+// The general rule for the byte at *p inside the stretch that the state opened, one byte at a time:
+// its closer ends the stretch ("((" and "[[" need theirs doubled), and inside double quotes a backslash
+// takes a byte it escapes with it.
+static void stretch_byte(Str input, i64* p, i32* state) {
+    u8 b = str_at(input, (*p)++);
+    i32 more = *p < input.len;
+    if (*state == DOUBLE_QUOTED && b == '\\') {
+        if (more && str_find_any(Str{1, input.data + *p}, double_quote_escapes) >= 0) (*p)++;
+        return;
+    }
+    if (b != shell_closer(*state)) return;
+    if (*state == DOUBLE_PARENTHESISED || *state == DOUBLE_BRACKETED) {
+        if (!more || str_at(input, *p) != b) return;
+        (*p)++;
+    }
+    *state = PLAIN;
+}
+
 RawWord scan_raw_word(Str input, PlainMarks* marks) {
     // Fast path: most words are a run of plain bytes ended by a blank or a line feed. Those bytes
     // open, escape or end nothing, and a word that starts with digits is a redirection only when an
     // operator follows them, so the rules below would cut the same word.
-    i64 run = shell_plain_run(input, marks);
+    i64 run = fast_paths ? shell_plain_run(input, marks) : 0;
     if (run > 0 && run < input.len) {
         u8 end = str_at(input, run);
         if (end == ' ' || end == '\t' || end == '\n') return RawWord{Str{run, input.data}, run + 1, end == '\n', 1};
@@ -93,14 +112,15 @@ RawWord scan_raw_word(Str input, PlainMarks* marks) {
     }
     while (p < len) {
         if (state != PLAIN) {
-            p = skip_stretch(input, p, &state);
+            if (fast_paths) p = skip_stretch(input, p, &state);
+            else stretch_byte(input, &p, &state);
             continue;
         }
         i64 i = p++;
         u8 b = str_at(input, i);
         switch (shell_byte(b)) {
         case SHELL_PLAIN:
-            p = i + shell_plain_run(Str{len - i, input.data + i}, marks);
+            if (fast_paths) p = i + shell_plain_run(Str{len - i, input.data + i}, marks);
             if (plain_end == i) plain_end = p;
             break;
         case SHELL_BLANK:

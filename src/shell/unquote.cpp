@@ -3,6 +3,7 @@
 #include "shell/unquote.h"
 #include "core/block.h"
 #include "core/fail.h"
+#include "core/fast_paths.h"
 
 const Str double_quote_escapes = "\"$\\`\n"_s;
 
@@ -51,6 +52,10 @@ i32 shell_byte(u8 b) { return shell_bytes.kind[b]; }
 // where it starts before s or ends after it; the bits of those bytes are never used.
 i64 shell_plain_run(Str s, PlainMarks* marks) {
     i64 n = 0;
+    if (!fast_paths) {
+        while (n < s.len && shell_bytes.kind[str_at(s, n)] == SHELL_PLAIN) n++;
+        return n;
+    }
     while (n < s.len) {
         const char* at = s.data + n;
         const char* block = (const char*)((uintptr_t)at & ~(uintptr_t)(BLOCK_BYTES - 1));
@@ -136,6 +141,7 @@ static i32 plain_byte(u8 b, Str* rest, ByteBuffer* out) {
 // The bytes at the front of rest that are copied as they are: a plain run in plain text, everything
 // up to the closing quote inside single quotes, nothing in the other states.
 static i64 literal_run(i32 state, Str rest, PlainMarks* marks) {
+    if (!fast_paths) return 0;
     if (state == PLAIN) return shell_plain_run(rest, marks);
     if (state != SINGLE_QUOTED) return 0;
     const void* quote = __builtin_memchr(rest.data, '\'', (size_t)rest.len);
@@ -167,7 +173,7 @@ Str unquote_word(Str word, Arena* arena, PlainMarks* marks) {
 void finish_word(Str raw, i32 plain, PlainMarks* marks, Arena* arena, StrList* words) {
     // Fast path: plain bytes hold no quote, escape, opener or backslash, so the word is no path word
     // to rewrite and unquoting would copy it unchanged; it is copied as it stands.
-    if (plain) {
+    if (fast_paths && plain) {
         list_append(words, arena, str_clone(arena, raw));
         return;
     }
