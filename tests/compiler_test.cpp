@@ -25,7 +25,8 @@ TEST(Classify, CompilerNames) {
         {"gcc-ar", COMPILER_UNKNOWN, ""}, {"clang-format", COMPILER_UNKNOWN, ""}, {"clang-tidy", COMPILER_UNKNOWN, ""},
         {"CL.EXE", COMPILER_UNKNOWN, "CL"}, {"gcc-12.", COMPILER_UNKNOWN, ""}, {"ccache", COMPILER_UNKNOWN, ""},
         {"GCC", COMPILER_UNKNOWN, ""}, {"", COMPILER_UNKNOWN, ""}, {"make", COMPILER_UNKNOWN, ""},
-        {"gcc-ar-gcc", COMPILER_GCC, ""},
+        {"gcc-ar-gcc", COMPILER_GCC, ""}, {"clang++-posix", COMPILER_UNKNOWN, ""}, {"clang++-win32", COMPILER_UNKNOWN, ""},
+        {"clang-posix", COMPILER_UNKNOWN, ""},
     };
     for (const Case& c : cases) {
         CompilerName n = classify_compiler_name(str_of(c.word));
@@ -59,6 +60,10 @@ TEST(Recognize, InvocationsOfALine) {
         {{"$(CC)", "-c", "x.c"}, {{}}},
         {{"gcc", "", "2", ">"}, {{"gcc", "", "2"}}},
         {{"gcc", "-I$(INC)", "$", "x.c"}, {{"gcc", "-I$(INC)", "$", "x.c"}}},
+        {{"gcc", "a.c", ";", "gcc", "b.c"}, {{"gcc", "a.c"}, {"gcc", "b.c"}}},
+        {{"gcc", "a.c", "(", "gcc", "b.c"}, {{"gcc", "a.c"}, {"gcc", "b.c"}}},
+        {{"gcc", "a.c", ")", "gcc", "b.c"}, {{"gcc", "a.c"}, {"gcc", "b.c"}}},
+        {{"gcc", "-c", "a.c", "0<", "in.c", "9>", "out.c"}, {{"gcc", "-c", "a.c"}}},
     };
     for (const Case& c : cases) {
         Arena a = arena_over(block, sizeof block);
@@ -124,6 +129,7 @@ TEST(Parse, SourcesOutputAndArguments) {
         {{"gcc"}, {false, {}, "", {"gcc"}}},
         {{"gcc", "-i", "a.c", "-X", "b.c"}, {true, {"a.c", "b.c"}, "", {"gcc", "-i", "a.c", "-X", "b.c"}}},
         {{"gcc", "-MF", "d.c", "-MT", "x.c", "y.c"}, {true, {"y.c"}, "", {"gcc", "-MF", "d.c", "-MT", "x.c", "y.c"}}},
+        {{"gcc", "-o", "", "-I", "", "-c", "x.c"}, {true, {"x.c"}, "", {"gcc", "-o", "-I", "-c", "x.c"}}},
     };
     for (const Case& c : cases) EXPECT_EQ(parse(c.tokens), c.expected) << testing::PrintToString(c.tokens);
 }

@@ -152,6 +152,7 @@ TEST(Classify, ByTheFirstThreeFields) {
         {"make: Entering directory\r\nx", SHELL},
         {"make: Entering directory '/a'\r\n", ENTER_DIR},
         {"make: Leaving\ndirectory", SHELL},
+        {"make: Leaving directory\n'/a'", LEAVE_DIR},
         {"echo Entering directory '/x'", SHELL},
         {"make Leaving directory '/x'", SHELL},
         {"", SHELL},

@@ -102,6 +102,20 @@ TEST(Document, WorkedExampleInAnEnteredDirectory) {
               "            \"-o\",\n            \"main\",\n            \"util.c\"\n        ]\n    }\n]\n");
 }
 
+// Without a directory line the entries take the current directory, exactly as the system names it
+// (wine names the Linux directory /x as Z:\\x).
+TEST(Document, TheDefaultDirectoryIsTheCurrentDirectory) {
+    std::string dir = scratch_dir() + "current dir";
+    shell("mkdir -p " + quote(dir));
+    write_file(dir + "/in", "gcc -c a.c\n");
+    ASSERT_EQ(shell("cd " + quote(dir) + " && " + program_command({}) + " < in > out"), 0);
+    std::vector<Entry> entries = parse_document(read_file(dir + "/out"));
+    ASSERT_EQ(entries.size(), 1u);
+    char* real = realpath(dir.c_str(), nullptr);
+    EXPECT_EQ(entries[0].directory, (under_wine() ? "Z:" : "") + std::string(real));
+    free(real);
+}
+
 TEST(Document, VerboseTraceOfATranscript) {
     std::string input =
         "make: Entering directory '/src'\n"

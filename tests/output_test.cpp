@@ -117,6 +117,66 @@ TEST(Output, JsonStringAcrossTheBufferEdge) {
     }
 }
 
+// Every writer, near the buffer's edge, against the general rule: the same bytes put one at a time
+// with put_byte, escaped one at a time. Texts of every length up to 48, plain or with a byte to
+// escape (or a line feed) first, in the middle or last, at every fill level from 1,990 to 2,048, at a
+// line start (indented) or not; the bytes and the flushes must be the same. Texts of nothing but
+// six-byte escapes start where their longest form begins to need the room.
+std::string json_escaped(const std::string& s) {
+    std::string e = "\"";
+    for (unsigned char c : s) {
+        char hex[8];
+        snprintf(hex, sizeof hex, "\\u%04X", c);
+        e += c == '"' ? "\\\"" : c == '\\' ? "\\\\" : c == '\n' ? "\\n" : c == '\t' ? "\\t" : c < 0x20 ? hex : std::string(1, (char)c);
+    }
+    return e + "\"";
+}
+
+TEST(Output, EveryWriterNearTheBufferEdgeWritesWhatPutByteWould) {
+    alignas(8) static char block[1024];
+    enum { STR, LINE, JSON_STR, JSON_ITEM, JSON_ITEMS };
+    std::vector<std::pair<std::string, int>> texts;  // each with the first fill level it is written at
+    for (int n = 0; n <= 48; n++) {
+        texts.push_back({std::string(n, 'x'), 1990});
+        texts.push_back({std::string(n, '\x01'), std::min(1990, OUTPUT_CAPACITY - 6 * n - 40)});
+        for (char special : {'"', '\\', '\x01', '\n'})
+            for (int at : {0, n / 2, n - 1})
+                if (n > 0) texts.push_back({std::string(at, 'x') + special + std::string(n - 1 - at, 'y'), 1990});
+    }
+    for (int writer : {STR, LINE, JSON_STR, JSON_ITEM, JSON_ITEMS}) {
+        for (const auto& [text, first_fill] : texts) {
+            for (int fill = first_fill; fill <= OUTPUT_CAPACITY; fill++) {
+                for (bool line_start : {false, true}) {
+                    std::string before = std::string(fill - line_start, 'z') + (line_start ? "\n" : "");
+                    std::string expected = writer == STR ? text : writer == LINE ? text + "\n"
+                        : writer == JSON_STR ? json_escaped(text) : writer == JSON_ITEM ? "\"key\": " + json_escaped(text) + ",\n"
+                        : json_escaped(text) + ",\n" + json_escaped("ab") + "\n";
+                    Bound fast, general;
+                    for (Bound* b : {&fast, &general}) {
+                        write_str(b->out.get(), str_of(before));
+                        b->out->indent = 3;
+                    }
+                    for (char c : expected) put_byte(general.out.get(), (u8)c);
+                    Arena a = arena_over(block, sizeof block);
+                    StrList items = {};
+                    list_append(&items, &a, str_of(text));
+                    list_append(&items, &a, "ab"_s);
+                    if (writer == STR) write_str(fast.out.get(), str_of(text));
+                    if (writer == LINE) write_line(fast.out.get(), str_of(text));
+                    if (writer == JSON_STR) write_json_str(fast.out.get(), str_of(text));
+                    if (writer == JSON_ITEM) write_json_item(fast.out.get(), "\"key\": "_s, str_of(text), 1);
+                    if (writer == JSON_ITEMS) write_json_items(fast.out.get(), items.head);
+                    put_byte(fast.out.get(), '.');
+                    put_byte(general.out.get(), '.');
+                    std::string what = "writer " + std::to_string(writer) + " fill " + std::to_string(fill) + " " + testing::PrintToString(text);
+                    ASSERT_EQ(fast.capture.flushes, general.capture.flushes) << what;
+                    ASSERT_EQ(fast.text(), general.text()) << what;
+                }
+            }
+        }
+    }
+}
+
 TEST(Output, ListDumps) {
     alignas(8) static char block[1024];
     Arena a = arena_over(block, sizeof block);

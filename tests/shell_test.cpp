@@ -108,8 +108,10 @@ TEST(Scanner, WordsAcrossBlockBoundaries) {
     using V = std::vector<std::string>;
     for (int lead = 1; lead <= 32; lead++) {
         std::string first(lead, 'a');
-        std::string line = first + " -I../include/hash_454 x -DHAVE_gc_11=1 'q r' obj/crypto_180.o;b\\ c ..\\s\\a.c 'y'\\z ..\\\\s'x y'\n";
-        V expected = {first, "-I../include/hash_454", "x", "-DHAVE_gc_11=1", "q r", "obj/crypto_180.o", ";", "b c", "../s/a.c", "yz", "../sx y"};
+        std::string line = first + " -I../include/hash_454 x -DHAVE_gc_11=1 'q r' obj/crypto_180.o;b\\ c ..\\s\\a.c 'y'\\z ..\\\\s'x y'"
+                           " a`b c`.c [[a] b]].c x$(y z)w \"q \\\" r\"s {t u}v ((a) b))c\n";
+        V expected = {first, "-I../include/hash_454", "x", "-DHAVE_gc_11=1", "q r", "obj/crypto_180.o", ";", "b c", "../s/a.c", "yz", "../sx y",
+                      "a`b c`.c", "[[a] b]].c", "x$(y z)w", "q \" rs", "{t u}v", "((a) b))c"};
         EXPECT_EQ(split(line), expected) << lead;
     }
 }
@@ -123,6 +125,7 @@ TEST(Unquote, FinishedFormOfRawWords) {
         {"'a\\b'", "a\\b"}, {"'a\"b'", "a\"b"}, {"\"a'b\"", "a'b"}, {"\"$HOME\"/x", "$HOME/x"},
         {"$(pkg-config --cflags a b)", "$(pkg-config --cflags a b)"}, {"${VAR:-a b}", "${VAR:-a b}"},
         {"$(echo \"a b\")", "$(echo \"a b\")"}, {"((a)b) c))d", "((a)b) c))d"}, {"[[a]b]]", "[[a]b]]"},
+        {"[[a] 'b']]'c'", "[[a] 'b']]c"}, {"((a) \"b\"))\"c\"", "((a) \"b\"))c"},
         {"`date`", "`date`"},
         {"..\\src\\a.c", "../src/a.c"}, {".\\x", "./x"}, {"C:\\dir\\f.c", "C:/dir/f.c"},
         {"-IC:\\inc", "-IC:/inc"}, {"-I..\\\\include", "-I../include"},
