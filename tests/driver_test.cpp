@@ -23,9 +23,9 @@ Outcome run(std::vector<std::string> args, const std::string& input = "") {
 
 TEST(Entry, OptionsDecideByTheFirstEndingArgument) {
     struct Case { std::vector<std::string> args; int status; std::string out, err; } cases[] = {
-        {{"ferrule", "--help"}, 0, expected_help, ""},
-        {{"ferrule", "-h", "--bogus"}, 0, expected_help, ""},
-        {{"ferrule", "-v", "--help"}, 0, expected_help, ""},
+        {{"ferrule", "--help"}, 0, expected_help("ferrule"), ""},
+        {{"ferrule", "-h", "--bogus"}, 0, expected_help("ferrule"), ""},
+        {{"ferrule", "-v", "--help"}, 0, expected_help("ferrule"), ""},
         {{"ferrule", "--version"}, 0, "Version: 2026-09-15\n\n", ""},
         {{"ferrule", "--version", "--bogus"}, 0, "Version: 2026-09-15\n\n", ""},
         {{"ferrule", "--bogus", "--version"}, 1, "", "Unknown CLI arg: '--bogus'\n\n"},
@@ -45,12 +45,19 @@ TEST(Entry, OptionsDecideByTheFirstEndingArgument) {
     }
 }
 
-TEST(Entry, HelpReadsAllInputFirst) {
-    fake_reset();
-    fake.args = {"ferrule", "--help"};
-    fake.streams[STD_INPUT].bytes = std::string(40000, 'x');
-    fake_run();
-    EXPECT_EQ(fake.streams[STD_INPUT].pos, 40000);
+// Help, version and an unknown argument read no input; a run reads all of it.
+TEST(Entry, OptionsAreAnsweredWithoutReadingInput) {
+    struct Case { std::vector<std::string> args; long read; } cases[] = {
+        {{"ferrule", "--help"}, 0}, {{"ferrule", "-v", "--version"}, 0}, {{"ferrule", "--bogus"}, 0},
+        {{"ferrule", "-v"}, 40000}, {{"ferrule"}, 40000},
+    };
+    for (const Case& c : cases) {
+        fake_reset();
+        fake.args = c.args;
+        fake.streams[STD_INPUT].bytes = std::string(40000, 'x');
+        fake_run();
+        EXPECT_EQ(fake.streams[STD_INPUT].pos, c.read) << c.args.back();
+    }
 }
 
 TEST(Entry, InputIsReadInChunksWhateverItsSize) {
@@ -88,11 +95,27 @@ TEST(Entry, AFailedReadKeepsWhatWasReadAndFailsTheRun) {
     EXPECT_EQ(fake.streams[STD_ERROR].bytes, "ferrule: standard input could not be read to its end\n");
 }
 
+// A document cut short is said on standard error with the system's reason, but not when the reader
+// went away (32); the status is 1 either way.
 TEST(Entry, AFailedWriteGivesStatusOne) {
-    fake_reset();
-    fake.streams[STD_INPUT].bytes = "gcc -c a.c\n";
-    fake.streams[STD_OUTPUT].fail_after = 0;
-    EXPECT_EQ(fake_run(), 1);
+    std::string said = "ferrule: the compilation database could not be written completely";
+    struct Case { std::vector<std::string> args; long after, error; std::string err; } cases[] = {
+        {{"ferrule"}, 0, 28, said + ": No space left on device\n"},
+        {{"ferrule"}, 100, 5, said + "\n"},
+        {{"ferrule"}, 0, 32, ""},
+        {{"ferrule", "-v"}, 20, 28, "\nTotal command objects: 1\nferrule is done.\n" + said + ": No space left on device\n"},
+        {{"ferrule", "--version"}, 3, 28, said + ": No space left on device\n"},
+    };
+    for (const Case& c : cases) {
+        fake_reset();
+        fake.args = c.args;
+        fake.streams[STD_INPUT].bytes = "gcc -c a.c\n";
+        fake.streams[STD_OUTPUT].fail_after = c.after;
+        fake.streams[STD_OUTPUT].error = c.error;
+        EXPECT_EQ(fake_run(), 1) << c.error;
+        EXPECT_TRUE(fake.streams[STD_ERROR].bytes.ends_with(c.err)) << fake.streams[STD_ERROR].bytes;
+        EXPECT_EQ(fake.streams[STD_OUTPUT].bytes.size(), (size_t)c.after);
+    }
     fake_reset();
     fake.args = {"ferrule", "-v"};
     fake.streams[STD_INPUT].bytes = "gcc -c a.c\n";
@@ -103,7 +126,7 @@ TEST(Entry, AFailedWriteGivesStatusOne) {
     fake.args = {"ferrule", "--help"};
     fake.streams[STD_OUTPUT].chunk_limit = 7;
     EXPECT_EQ(fake_run(), 0);
-    EXPECT_EQ(fake.streams[STD_OUTPUT].bytes, expected_help);
+    EXPECT_EQ(fake.streams[STD_OUTPUT].bytes, expected_help("ferrule"));
 }
 
 TEST(Entry, ConditionsThatStopTheProgramAreNamed) {

@@ -12,8 +12,8 @@ namespace {
 
 TEST(CommandLine, TextsAndStatuses) {
     struct Case { std::vector<std::string> args; int status; std::string out, err; } cases[] = {
-        {{"--help"}, 0, expected_help, ""},
-        {{"-v", "--help"}, 0, expected_help, ""},
+        {{"--help"}, 0, expected_help(under_wine() ? "ferrule.exe" : "ferrule"), ""},
+        {{"-v", "--help"}, 0, expected_help(under_wine() ? "ferrule.exe" : "ferrule"), ""},
         {{"--version"}, 0, "Version: 2026-09-15\n\n", ""},
         {{"--version", "--bogus"}, 0, "Version: 2026-09-15\n\n", ""},
         {{"--bogus", "--version"}, 1, "", "Unknown CLI arg: '--bogus'\n\n"},
@@ -32,6 +32,10 @@ TEST(CommandLine, TextsAndStatuses) {
         EXPECT_EQ(r.err, c.err) << name;
     }
     EXPECT_EQ(run({}, "").out, "[\n]\n");
+    // Options are answered without reading the input: help even with more input than a run takes.
+    Result help = run({"--help"}, std::string(70 << 20, '\n'));
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out, expected_help(under_wine() ? "ferrule.exe" : "ferrule"));
 }
 
 TEST(CommandLine, AProgramPathThatReadsLikeAnOptionIsNoOption) {
@@ -53,11 +57,20 @@ TEST(Input, ReadWholeWhateverItsSize) {
     }
 }
 
-TEST(Output, AFullDeviceGivesStatusOne) {
-    Result r = run({}, "gcc -c a.c\n", "/dev/full");
-    EXPECT_EQ(r.status, 1);
+// A document cut short is said on standard error with the system's reason (wine's words under
+// wine); a failed write of standard error itself can only give the status.
+TEST(Output, AFailedWriteIsSaidAndGivesStatusOne) {
+    std::string said = "ferrule: the compilation database could not be written completely: ";
+    struct Case { std::string redirect, reason, wine_reason; } cases[] = {
+        {"> /dev/full", "No space left on device", "Disk full"},
+        {">&-", "Bad file descriptor", "Invalid handle"},
+    };
     std::string dir = scratch_dir();
     write_file(dir + "full.in", "gcc -c a.c\n");
+    for (const Case& c : cases) {
+        EXPECT_EQ(shell(program_command({}) + " < " + dir + "full.in " + c.redirect + " 2> " + dir + "full.err"), 1);
+        EXPECT_EQ(read_file(dir + "full.err"), said + (under_wine() ? c.wine_reason : c.reason) + "\n") << c.redirect;
+    }
     EXPECT_EQ(shell(program_command({"-v"}) + " < " + dir + "full.in > /dev/null 2> /dev/full"), 1);
 }
 
@@ -204,9 +217,11 @@ TEST(Hostile, AReaderThatClosesEarly) {
     for (int i = 0; i < 20000; i++) input += "gcc -c file" + std::to_string(i) + ".c -o file.o\n";
     std::string dir = scratch_dir();
     write_file(dir + "early.in", input);
-    int rc = shell("(" + program_command({}) + " < " + dir + "early.in; echo $? > " + dir + "early.status) | head -c 100 > /dev/null");
+    int rc = shell("(" + program_command({}) + " < " + dir + "early.in 2> " + dir + "early.err; echo $? > " + dir +
+                   "early.status) | head -c 100 > /dev/null");
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(read_file(dir + "early.status"), "1\n");
+    EXPECT_EQ(read_file(dir + "early.err"), "") << "a reader that has had enough is no fault to report";
 }
 
 // The corpus: every compile the real build made must come out as an entry, exactly.

@@ -13,6 +13,7 @@
 FakeSystem fake;
 static std::jmp_buf exit_point;
 static bool running = false;
+static long last_error = 0;
 
 void fake_reset() { fake = FakeSystem(); }
 
@@ -38,7 +39,10 @@ i32 platform_is_console(OsHandle handle) { return ((FakeStream*)handle)->is_cons
 // How many of count bytes the stream moves in this call: -1 for a failure.
 static long allowed(FakeStream* s, long done, long count) {
     s->calls++;
-    if (s->fail_after >= 0 && done >= s->fail_after) return -1;
+    if (s->fail_after >= 0 && done >= s->fail_after) {
+        last_error = s->error;
+        return -1;
+    }
     long n = count;
     if (s->chunk_limit > 0 && n > s->chunk_limit) n = s->chunk_limit;
     if (s->fail_after >= 0 && done + n > s->fail_after) n = s->fail_after - done;
@@ -72,6 +76,16 @@ i32 platform_write_console(OsHandle handle, const u16* units, i32 count, i32* wr
     *written = (i32)n;
     return 1;
 }
+
+i64 platform_last_error() { return last_error; }
+
+i32 platform_reader_gone(i64 error) { return error == 32; }
+
+Str platform_error_text(i64 error, Arena* arena) {
+    return error == 28 ? str_clone(arena, "No space left on device"_s) : Str{};
+}
+
+const Str platform_program_name = "ferrule"_s;
 
 void platform_load_arguments(Arena* arena, StrList* list) {
     for (const std::string& arg : fake.args)

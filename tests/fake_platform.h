@@ -12,6 +12,7 @@ struct FakeStream {
     bool is_console = false;
     long chunk_limit = 0;     // most bytes one call moves; 0 means no limit
     long fail_after = -1;     // bytes after which a call fails; -1 never
+    long error = 28;          // the code a failed call gives: 32 says the reader has gone
     long calls = 0;           // calls made
     long pos = 0;             // bytes of input already read
 };

@@ -3,7 +3,8 @@
 #include "core/fail.h"
 #include "driver/dispatch.h"
 
-static const Str help_text =
+// The help text around its examples, which name the program's file as users type it.
+static const Str help_head =
     "ferrule - Create a compile_commands.json from a Make output\n"
     "Usage: ferrule [option]\n"
     "\n"
@@ -12,16 +13,20 @@ static const Str help_text =
     "   -h, --help:     Display this help page.\n"
     "   -v, --verbose:  Display debug information on stderr to help with problem diagnosis.\n"
     "\n"
-    "Examples:\n"
-    "   $ make -Bwn | ferrule.exe\n"
-    "   $ make -Bwn | ferrule.exe > compile_commands.json\n"
-    "   $ echo \"gcc -o main main.c\" | ferrule.exe > compile_commands.json\n"_s;
+    "Examples:\n"_s;
+static const Str help_examples[3][2] = {
+    {"   $ make -Bwn | "_s, "\n"_s},
+    {"   $ make -Bwn | "_s, " > compile_commands.json\n"_s},
+    {"   $ echo \"gcc -o main main.c\" | "_s, " > compile_commands.json\n"_s},
+};
 
 static const Str version_line = "Version: 2026-09-15"_s;
 
 Input read_all_input(OsHandle handle, Arena* arena) {
     Input input = {};
-    char* buffer = (char*)arena_alloc(arena, READ_CHUNK, 1, 1);
+    // The buffer starts on a page, and so does the input right behind it: an offset into the input
+    // is then also the position in its block of 16 bytes.
+    char* buffer = (char*)arena_alloc(arena, READ_CHUNK, 1, 4096);
     for (;;) {
         i64 n = platform_read(handle, buffer, READ_CHUNK);
         if (n < 0) input.read_failed = 1;
@@ -76,13 +81,27 @@ static void write_closing_lines(Output* err, i64 total_objects) {
     write_line(err, "ferrule is done."_s);
 }
 
+// A document cut short by a failed write is said once on standard error, with the system's reason.
+// A reader that went away early (as head does) wanted no more: that is no fault worth a word.
+static void report_failed_output(const StdSink* out_sink, Output* err) {
+    if (!out_sink->failed || platform_reader_gone(out_sink->error)) return;
+    char words[1024];
+    Arena scratch = arena_over(words, sizeof words);
+    Str reason = platform_error_text(out_sink->error, &scratch);
+    err->indent = 0;
+    if (!err->at_line_start && err->length > 0) put_byte(err, '\n');
+    write_str(err, "ferrule: the compilation database could not be written completely"_s);
+    if (reason.len > 0) write_str(err, ": "_s);
+    write_line(err, reason);
+}
+
 [[noreturn]] void finish_and_exit(Program* program) {
     flush_output(program->out);
-    flush_output(program->err);
     finish_console(program->out_sink);
-    if (program->exit_status == 0 && program->out_sink->failed) program->exit_status = 1;
+    report_failed_output(program->out_sink, program->err);
+    flush_output(program->err);
     finish_console(program->err_sink);
-    if (program->exit_status == 0 && program->err_sink->failed) program->exit_status = 1;
+    if (program->exit_status == 0 && (program->out_sink->failed || program->err_sink->failed)) program->exit_status = 1;
     platform_exit(program->exit_status);
 }
 
@@ -107,9 +126,20 @@ static void bind_stream(Program* program, OsHandle handle, i32 is_console, StdSi
     (*out)->flush_fn = sink_write;
 }
 
-[[noreturn]] static void run_options(Program* program, Options options, Str program_path, StrList args,
-                                     Str cwd, Input input) {
-    if (options.action == SHOW_HELP) write_line(program->out, help_text);
+static void write_help(Output* out) {
+    write_str(out, help_head);
+    for (const Str* example : help_examples) {
+        write_str(out, example[0]);
+        write_str(out, platform_program_name);
+        write_str(out, example[1]);
+    }
+    put_byte(out, '\n');
+}
+
+// Help, version and an unknown argument are answered before any input is read: they use none.
+static void answer_options(Program* program, Options options) {
+    if (options.action == RUN) return;
+    if (options.action == SHOW_HELP) write_help(program->out);
     if (options.action == SHOW_VERSION) write_line(program->out, "Version: 2026-09-15\n"_s);
     if (options.action == UNKNOWN_OPTION) {
         write_str(program->err, "Unknown CLI arg: '"_s);
@@ -117,10 +147,13 @@ static void bind_stream(Program* program, OsHandle handle, i32 is_console, StdSi
         write_line(program->err, "'\n"_s);
         program->exit_status = 1;
     }
-    if (options.action != RUN) finish_and_exit(program);
-    if (options.verbose) write_preamble(program->err, program_path, cwd, args, input.text.len);
-    i64 total = dispatch_lines(input.text, cwd, &program->main_arena, program->out, program->err, options.verbose);
-    if (options.verbose) write_closing_lines(program->err, total);
+    finish_and_exit(program);
+}
+
+[[noreturn]] static void run(Program* program, i32 verbose, StrList args, Input input, Str cwd) {
+    if (verbose) write_preamble(program->err, args.head->value, cwd, args, input.text.len);
+    i64 total = dispatch_lines(input.text, cwd, &program->main_arena, program->out, program->err, verbose);
+    if (verbose) write_closing_lines(program->err, total);
     if (input.read_failed) {
         program->err->indent = 0;
         write_line(program->err, "ferrule: standard input could not be read to its end"_s);
@@ -137,15 +170,15 @@ static void bind_stream(Program* program, OsHandle handle, i32 is_console, StdSi
     OsHandle in = platform_std_handle(STD_INPUT);
     i32 in_console = platform_is_console(in);
     OsHandle out = platform_std_handle(STD_OUTPUT);
-    i32 out_console = platform_is_console(out);
+    bind_stream(&program, out, platform_is_console(out), &program.out_sink, &program.out);
     OsHandle err = platform_std_handle(STD_ERROR);
-    i32 err_console = platform_is_console(err);
-    Input input = {};
-    if (!in_console) input = read_all_input(in, &program.main_arena);
-    bind_stream(&program, out, out_console, &program.out_sink, &program.out);
-    bind_stream(&program, err, err_console, &program.err_sink, &program.err);
+    bind_stream(&program, err, platform_is_console(err), &program.err_sink, &program.err);
     fail_set_handler(fail_with_streams, &program);
     StrList args = load_arguments(&program.main_arena);
+    Options options = handle_options(args);
+    answer_options(&program, options);
+    Input input = {};
+    if (!in_console) input = read_all_input(in, &program.main_arena);
     Str cwd = load_current_directory(&program.main_arena);
-    run_options(&program, handle_options(args), args.head->value, args, cwd, input);
+    run(&program, options.verbose, args, input, cwd);
 }

@@ -1,15 +1,19 @@
 // Standard-stream sinks: WriteFile-style byte writes, and UTF-8 decoding for the console.
 #include "output/sink.h"
 
+// The first failure is kept with the system's reason; a write that moved nothing gave none.
+static void sink_fail(StdSink* sink, i32 call_failed) {
+    sink->failed = 1;
+    sink->error = call_failed ? platform_last_error() : 0;
+}
+
 static void write_bytes(StdSink* sink, i64 length, const char* p) {
     while (length > 0) {
         if (sink->failed) return;
         i32 n = length < 2147483647 ? (i32)length : 2147483647;
         i32 written = 0;
-        if (!platform_write(sink->handle, p, n, &written) || written <= 0) {
-            sink->failed = 1;
-            return;
-        }
+        if (!platform_write(sink->handle, p, n, &written)) return sink_fail(sink, 1);
+        if (written <= 0) return sink_fail(sink, 0);
         p += written;
         length -= written;
     }
@@ -128,7 +132,7 @@ void flush_console(StdSink* sink) {
     i32 written = 0;
     i32 ok = platform_write_console(sink->handle, sink->units, count, &written);
     sink->unit_count = 0;
-    if (!ok || written != count) sink->failed = 1;
+    if (!ok || written != count) sink_fail(sink, !ok);
 }
 
 void finish_console(StdSink* sink) {

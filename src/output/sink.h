@@ -9,6 +9,7 @@ struct StdSink {
     OsHandle handle;           // the stream's handle as the system gave it
     i32 is_console;            // nonzero when the stream is a console
     i32 failed;                // set by the first failed write, never cleared
+    i64 error;                 // the system's code for why that write failed; 0 when it gave none
     u16 units[CONSOLE_UNITS];  // UTF-16 units waiting for the console
     i64 unit_count;            // units waiting in units
     u8 pending[4];             // start of a character cut off at the end of the last write

@@ -18,6 +18,17 @@ i64 platform_read(OsHandle handle, void* buffer, i64 capacity);
 i32 platform_write(OsHandle handle, const char* bytes, i32 count, i32* written);
 i32 platform_write_console(OsHandle handle, const u16* units, i32 count, i32* written);
 
+// The system's code for why the last call that failed did.
+i64 platform_last_error();
+// Whether a write failed only because the reader went away, as a pipe closed early does.
+i32 platform_reader_gone(i64 error);
+// The system's words for an error, one line without a final period, built in the arena (a few
+// hundred bytes at most); empty when the system has none.
+Str platform_error_text(i64 error, Arena* arena);
+
+// The program's file name as users type it, for the examples of the help text.
+extern const Str platform_program_name;
+
 // The command line as UTF-8 strings, program path first, text and node of each from the arena.
 void platform_load_arguments(Arena* arena, StrList* list);
 

@@ -2,6 +2,7 @@
 #include <errno.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -42,6 +43,19 @@ i32 platform_write(OsHandle handle, const char* bytes, i32 count, i32* written) 
         if (errno != EINTR) return 0;
     }
 }
+
+i64 platform_last_error() { return errno; }
+
+i32 platform_reader_gone(i64 error) { return error == EPIPE; }
+
+// The C library's English description, which needs no locale data in the static program.
+Str platform_error_text(i64 error, Arena* arena) {
+    const char* text = strerrordesc_np((int)error);
+    if (!text) return Str{};
+    return str_clone(arena, Str{(i64)__builtin_strlen(text), text});
+}
+
+const Str platform_program_name = "ferrule"_s;
 
 // A terminal takes UTF-8: the staged units are encoded back, a lone surrogate as U+FFFD.
 i32 platform_write_console(OsHandle handle, const u16* units, i32 count, i32* written) {

@@ -21,6 +21,8 @@ __declspec(dllimport) WCHAR* WINAPI GetCommandLineW(void);
 __declspec(dllimport) WCHAR** WINAPI CommandLineToArgvW(const WCHAR* line, int* count);
 __declspec(dllimport) DWORD WINAPI GetCurrentDirectoryW(DWORD length, WCHAR* buffer);
 __declspec(dllimport) DWORD WINAPI GetLastError(void);
+__declspec(dllimport) DWORD WINAPI FormatMessageW(DWORD flags, const void* source, DWORD id, DWORD language,
+                                                  WCHAR* buffer, DWORD size, void* arguments);
 __declspec(dllimport) __attribute__((noreturn)) void WINAPI ExitProcess(unsigned int status);
 }
 
@@ -33,6 +35,10 @@ enum : DWORD {
     STD_ERROR_HANDLE = (DWORD)-12,
     ERROR_HANDLE_EOF = 38,
     ERROR_BROKEN_PIPE = 109,
+    ERROR_NO_DATA = 232,
+    ERROR_PIPE_NOT_CONNECTED = 233,
+    FORMAT_MESSAGE_IGNORE_INSERTS = 0x200,
+    FORMAT_MESSAGE_FROM_SYSTEM = 0x1000,
 };
 
 void* platform_region(i64 size) { return VirtualAlloc(nullptr, (size_t)size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE); }
@@ -68,6 +74,24 @@ i32 platform_write_console(OsHandle handle, const u16* units, i32 count, i32* wr
     *written = (i32)n;
     return ok ? 1 : 0;
 }
+
+i64 platform_last_error() { return (i64)GetLastError(); }
+
+// A pipe whose reader has gone fails writes as broken, as being closed, or as having no reader.
+i32 platform_reader_gone(i64 error) {
+    return error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA || error == ERROR_PIPE_NOT_CONNECTED;
+}
+
+// The system's message in its own language, without the period and line end it closes with.
+Str platform_error_text(i64 error, Arena* arena) {
+    WCHAR units[256];
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, (DWORD)error, 0, units,
+                             256, nullptr);
+    Str text = str_trim(utf16_to_utf8(arena, (const u16*)units, (i64)n));
+    return str_strip_suffix(text, "."_s);
+}
+
+const Str platform_program_name = "ferrule.exe"_s;
 
 static i64 units_length(const WCHAR* s) {
     i64 n = 0;
