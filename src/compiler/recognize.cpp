@@ -91,7 +91,7 @@ enum { MAY_BE_SUBSTITUTION = 1, MAY_BE_OPERATOR = 2 };
 struct FirstBytes {
     u8 may[256];
     constexpr FirstBytes() : may() {
-        may['`'] = may['$'] = MAY_BE_SUBSTITUTION;
+        may[(u8)'`'] = may[(u8)'$'] = MAY_BE_SUBSTITUTION;
         const char* operators = ";&|()<>0123456789";
         for (int i = 0; operators[i]; i++) may[(u8)operators[i]] = MAY_BE_OPERATOR;
     }

@@ -26,11 +26,11 @@ struct ShellBytes {
         for (int i = 0; openers[i]; i++) kind[(u8)openers[i]] = SHELL_OPENER;
         const char* operators = "&;|<>";
         for (int i = 0; operators[i]; i++) kind[(u8)operators[i]] = SHELL_OPERATOR;
-        kind[' '] = kind['\t'] = SHELL_BLANK;
-        kind['\n'] = SHELL_LINE_FEED;
-        kind['\r'] = SHELL_CARRIAGE_RETURN;
-        kind['#'] = SHELL_COMMENT;
-        kind['\\'] = SHELL_BACKSLASH;
+        kind[(u8)' '] = kind[(u8)'\t'] = SHELL_BLANK;
+        kind[(u8)'\n'] = SHELL_LINE_FEED;
+        kind[(u8)'\r'] = SHELL_CARRIAGE_RETURN;
+        kind[(u8)'#'] = SHELL_COMMENT;
+        kind[(u8)'\\'] = SHELL_BACKSLASH;
     }
 };
 static constexpr ShellBytes shell_bytes;
