@@ -2,7 +2,7 @@
 # Checks the release packages in a directory as a user gets them: the checksums; what each package
 # holds; that the program in each turns the worked example into the expected document (the Windows
 # one under wine); that the Linux program is static and the Windows one carries its resources; and
-# that lintian finds no error in the Debian package. Nothing is installed into the system.
+# that lintian finds no error or warning in the Debian package. Nothing is installed into the system.
 set -euo pipefail
 dist=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -69,7 +69,7 @@ top=$(basename "$tarball" .tar.gz)
 linux=$scratch/tar/$top/ferrule
 readelf -d "$linux" | grep -q "no dynamic section" || fail "the Linux program is not static"
 check_program "$linux"
-"$here/check_manual_page.sh" "$scratch/tar/$top/ferrule.1"
+"$here/check_manual_page.sh" "$scratch/tar/$top/ferrule.1" "$linux"
 /usr/bin/python3 "$here/check_windows_resources.py" "$scratch/zip/ferrule.exe" "$linux" "$scratch/tar/$top/LICENSE"
 
 mkdir "$scratch/deb"
@@ -78,9 +78,18 @@ dpkg-deb -x "$deb" "$scratch/deb"
   fail "$deb holds $(files_below "$scratch/deb")"
 [ "$(dpkg-deb -f "$deb" Package Version | tr '\n' ' ')" = "Package: ferrule Version: $(basename "$deb" | cut -d_ -f2) " ] ||
   fail "$deb names another package or version"
-cmp -s "$scratch/deb/usr/share/doc/ferrule/copyright" "$scratch/tar/$top/LICENSE" || fail "the package's copyright is not the license"
+# The copyright file is machine-readable and names the C library the program was linked with.
+copyright=$scratch/deb/usr/share/doc/ferrule/copyright
+glibc=$(dpkg-deb -f "$deb" Built-Using | sed -n 's/^glibc (= \(.*\))$/\1/p')
+[ -n "$glibc" ] || fail "$deb names no glibc in Built-Using"
+head -n 1 "$copyright" | grep -qx "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ||
+  fail "the package's copyright file is not machine-readable"
+grep -qF "apt-get source glibc=$glibc" "$copyright" || fail "the package's copyright file does not say where glibc $glibc is"
+grep -qF " THE SOFTWARE IS PROVIDED \"AS IS\", WITHOUT WARRANTY OF ANY KIND, EXPRESS OR" "$copyright" ||
+  fail "the package's copyright file lacks the license text"
+! readelf -S "$scratch/deb/usr/bin/ferrule" | grep -q "\.comment" || fail "the packaged program keeps a .comment section"
 gunzip -c "$scratch/deb/usr/share/man/man1/ferrule.1.gz" | cmp -s - "$scratch/tar/$top/ferrule.1" || fail "the package's manual page differs"
 check_program "$scratch/deb/usr/bin/ferrule"
-lintian --fail-on error "$deb" || fail "lintian finds an error in $deb"
-echo "lintian finds no error in $(basename "$deb")"
+lintian --allow-root --fail-on error,warning "$deb" || fail "lintian finds an error or a warning in $deb"
+echo "lintian finds no error or warning in $(basename "$deb")"
 echo "all packages checked"
