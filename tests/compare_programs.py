@@ -2,7 +2,7 @@
 """Runs two builds of the program on the same inputs: their standard output, standard error and exit
 status must be the same, byte for byte, without and with -v.
 
-Usage: compare_programs.py [--qemu EMULATOR | --wine] PROGRAM REFERENCE CORPUS_DIR
+Usage: compare_programs.py [--qemu "EMULATOR [OPTION...]" | --wine] PROGRAM REFERENCE CORPUS_DIR
        compare_programs.py --write DIR
 Both programs run under the name "ferrule" in the directory "/", PROGRAM through the emulator when
 one is named. Under wine, which names the program and the directory its own way and writes to pipes
@@ -146,7 +146,7 @@ def main():
         return 0
     runner = []
     if args[:1] == ["--qemu"]:
-        runner, args = [args[1]], args[2:]
+        runner, args = args[1].split(), args[2:]
     if args[:1] == ["--wine"]:
         runner, args = ["wine"], args[1:]
     program, reference = (as_ferrule(str(pathlib.Path(p).resolve()), r) for p, r in ((args[0], runner), (args[1], [])))

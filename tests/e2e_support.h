@@ -1,5 +1,5 @@
 // Helpers of the end-to-end tests: running the built program (FERRULE_EXE, through FERRULE_RUNNER
-// such as wine when set) and reading the documents it writes.
+// such as wine or an emulator when set) and reading the documents it writes.
 #pragma once
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -45,10 +45,12 @@ inline void write_file(const std::string& path, const std::string& bytes) {
     f << bytes;
 }
 
+// What a command line starts with to run a program of the build: the runner, when there is one.
+inline std::string runner_prefix() { return env("FERRULE_RUNNER").empty() ? "" : env("FERRULE_RUNNER") + " "; }
+
 inline std::string program_command(const std::vector<std::string>& args) {
     if (env("FERRULE_EXE").empty()) ADD_FAILURE() << "FERRULE_EXE names no program to test";
-    std::string cmd = env("FERRULE_RUNNER").empty() ? "" : env("FERRULE_RUNNER") + " ";
-    cmd += quote(env("FERRULE_EXE"));
+    std::string cmd = runner_prefix() + quote(env("FERRULE_EXE"));
     for (const std::string& a : args) cmd += " " + quote(a);
     return cmd;
 }
@@ -115,7 +117,7 @@ inline const bool runner_ready = [] {
     return true;
 }();
 
-inline bool under_wine() { return !env("FERRULE_RUNNER").empty(); }
+inline bool under_wine() { return env("FERRULE_RUNNER") == "wine"; }
 
 // One entry of a document, or one compile of a real build.
 struct Entry {

@@ -1,5 +1,5 @@
-// End-to-end tests: the built program (FERRULE_EXE, run through FERRULE_RUNNER such as wine when
-// set) on files, pipes, terminals and real build logs.
+// End-to-end tests: the built program (FERRULE_EXE, run through FERRULE_RUNNER such as wine or an
+// emulator when set) on files, pipes, terminals and real build logs.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -43,7 +43,7 @@ TEST(CommandLine, AProgramPathThatReadsLikeAnOptionIsNoOption) {
     std::string link = scratch_dir() + "-h";
     shell("ln -sf " + quote(env("FERRULE_EXE")) + " " + quote(link));
     std::string dir = scratch_dir();
-    int status = shell("cd " + dir + " && printf '' | ./-h > out 2> err");
+    int status = shell("cd " + dir + " && printf '' | " + runner_prefix() + "./-h > out 2> err");
     EXPECT_EQ(status, 0);
     EXPECT_EQ(read_file(dir + "out"), "[\n]\n");
 }

@@ -31,9 +31,10 @@ inline void block_store(char* p, Block b) { __builtin_memcpy(p, &b, BLOCK_BYTES)
 
 inline Block block_of(u8 byte) { return Block{} + byte; }
 
-// Bit i is set when byte i passed the test.
+// Bit i is set when byte i passed the test. FERRULE_PORTABLE builds the path of processors without
+// SSE2 on x86-64 too, so that it is tested there.
 inline u32 block_mask(BlockTest test) {
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(FERRULE_PORTABLE)
     typedef char Chars __attribute__((vector_size(16)));
     return (u32)__builtin_ia32_pmovmskb128((Chars)test);
 #else
