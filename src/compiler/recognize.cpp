@@ -30,20 +30,33 @@ static constexpr CompilerNameRule compiler_names[] = {
     {"clang++"_s, NAMES_GCC_IF_VERSION}, {"gcc"_s, NAMES_GCC_IF_GCC_SUFFIX}, {"g++"_s, NAMES_GCC_IF_GCC_SUFFIX},
 };
 
-// The bytes the names start with: most pieces start with none of them and are passed over at once.
-struct NameStarts {
-    u8 starts[256];
-    constexpr NameStarts() : starts() {
-        for (const CompilerNameRule& n : compiler_names) starts[(u8)n.name.data[0]] = 1;
+enum { NAME_COUNT = sizeof compiler_names / sizeof compiler_names[0], LONGEST_NAME = 8 };
+
+// The names a piece may equal, by its first byte and by its length. Most pieces start with a byte
+// that starts no name, and the others have a name or two of their length to be compared with.
+struct NameCandidates {
+    u16 by_first_byte[256];             // bit i: compiler_names[i] starts with this byte
+    u16 by_length[LONGEST_NAME + 1];    // bit i: compiler_names[i] has this length
+    constexpr NameCandidates() : by_first_byte(), by_length() {
+        for (int i = 0; i < NAME_COUNT; i++) {
+            by_first_byte[(u8)compiler_names[i].name.data[0]] |= (u16)(1 << i);
+            by_length[compiler_names[i].name.len] |= (u16)(1 << i);
+        }
     }
 };
-static constexpr NameStarts name_starts;
+static constexpr NameCandidates name_candidates;
 
-// The rule of the name a piece equals, or -1.
+// The rule of the name a piece equals, or -1. The general rule compares it with every name.
 static i32 rule_of_piece(Str piece) {
-    if (fast_paths && (piece.len == 0 || !name_starts.starts[str_at(piece, 0)])) return -1;
-    for (const CompilerNameRule& n : compiler_names)
+    u32 candidates = (1u << NAME_COUNT) - 1;
+    if (fast_paths)
+        candidates = piece.len > 0 && piece.len <= LONGEST_NAME
+                         ? name_candidates.by_first_byte[str_at(piece, 0)] & name_candidates.by_length[piece.len]
+                         : 0;
+    for (; candidates; candidates &= candidates - 1) {
+        const CompilerNameRule& n = compiler_names[__builtin_ctz(candidates)];
         if (str_equals(piece, n.name)) return n.rule;
+    }
     return -1;
 }
 
@@ -76,6 +89,7 @@ CompilerName classify_compiler_name(Str word) {
     n = str_strip_quotes(n, "'"_s);
     n = str_strip_suffix(n, ".exe"_s);
     n = str_strip_suffix(n, ".EXE"_s);
+    // Most words name no directory: the last separator is looked for only in those that hold one.
     for (i64 i = n.len - 1; i >= 0; i--) {
         if (str_at(n, i) == '/' || str_at(n, i) == '\\') {
             n = str_skip(n, i + 1);
@@ -160,8 +174,7 @@ CompilerInvocation find_compiler_invocation(StrList* words) {
 void trace_shell_words(Output* err, StrList words) {
     write_line(err, "Tokenized shell line:"_s);
     err->indent++;
-    write_str_list(err, words.head, words.count);
-    put_byte(err, '\n');
+    write_str_list(err, words);
     err->indent--;
 }
 
@@ -171,7 +184,6 @@ void trace_compiler_invocation(Output* err, const CompilerInvocation* invocation
     write_str(err, "Compiler: "_s);
     write_line(err, invocation->compiler);
     write_str(err, "Tokens: "_s);
-    write_str_list(err, invocation->tokens.head, invocation->tokens.count);
-    put_byte(err, '\n');
+    write_str_list(err, invocation->tokens);
     err->indent--;
 }

@@ -23,15 +23,18 @@ static const Str help_examples[3][2] = {
 static const Str version_line = "Version: 2026-09-15"_s;
 
 Input read_all_input(OsHandle handle, Arena* arena) {
+    // Each chunk is read straight behind the one before, so the input is one block and nothing is
+    // copied. It starts on a page: an offset into the input is then also its position in a block of
+    // 16 bytes.
     Input input = {};
-    // The buffer starts on a page, and so does the input right behind it: an offset into the input
-    // is then also the position in its block of 16 bytes.
-    char* buffer = (char*)arena_alloc(arena, READ_CHUNK, 1, 4096);
+    char* start = arena_take(arena, 0, 1, 4096);
     for (;;) {
-        i64 n = platform_read(handle, buffer, READ_CHUNK);
+        char* chunk = arena_take(arena, READ_CHUNK, 1, 1);
+        i64 n = platform_read(handle, chunk, READ_CHUNK);
+        arena_rewind(arena, chunk + (n > 0 ? n : 0));
         if (n < 0) input.read_failed = 1;
         if (n <= 0) return input;
-        input.text = str_concat(arena, input.text, str_take(Str{READ_CHUNK, buffer}, n));
+        input.text = Str{input.text.len + n, start};
     }
 }
 

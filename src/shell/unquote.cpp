@@ -172,9 +172,10 @@ Str unquote_word(Str word, Arena* arena, PlainMarks* marks) {
 
 void finish_word(Str raw, i32 plain, PlainMarks* marks, Arena* arena, StrList* words) {
     // Fast path: plain bytes hold no quote, escape, opener or backslash, so the word is no path word
-    // to rewrite and unquoting would copy it unchanged; it is copied as it stands.
+    // to rewrite and unquoting would copy it unchanged. It is used where it stands in the input, which
+    // lives as long as the run, and whose bytes are rewritten only inside path words, never plain.
     if (fast_paths && plain) {
-        list_append(words, arena, str_clone(arena, raw));
+        list_append(words, arena, raw);
         return;
     }
     // Rewritten bytes need marks of their own; unchanged ones can use what the scanner learnt.
