@@ -120,7 +120,7 @@ TEST(Output, JsonStringAcrossTheBufferEdge) {
 // Every writer, near the buffer's edge, against the general rule: the same bytes put one at a time
 // with put_byte, escaped one at a time. Texts of every length up to 48, plain or with a byte to
 // escape (or a line feed) first, in the middle or last, at every fill level from 1,990 to 2,048, at a
-// line start (indented) or not; the bytes and the flushes must be the same. Texts of nothing but
+// line start or not, indented by 12 spaces or by none; the bytes and the flushes must be the same. Texts of nothing but
 // six-byte escapes start where their longest form begins to need the room.
 std::string json_escaped(const std::string& s) {
     std::string e = "\"";
@@ -154,7 +154,7 @@ TEST(Output, EveryWriterNearTheBufferEdgeWritesWhatPutByteWould) {
                     Bound fast, general;
                     for (Bound* b : {&fast, &general}) {
                         write_str(b->out.get(), str_of(before));
-                        b->out->indent = 3;
+                        b->out->indent = fill % 2 ? 3 : 0;  // at 0 a line feed adds no indentation
                     }
                     for (char c : expected) put_byte(general.out.get(), (u8)c);
                     Arena a = arena_over(block, sizeof block);
@@ -166,8 +166,10 @@ TEST(Output, EveryWriterNearTheBufferEdgeWritesWhatPutByteWould) {
                     if (writer == JSON_STR) write_json_str(fast.out.get(), str_of(text));
                     if (writer == JSON_ITEM) write_json_item(fast.out.get(), "\"key\": "_s, str_of(text), 1);
                     if (writer == JSON_ITEMS) write_json_items(fast.out.get(), items.head);
-                    put_byte(fast.out.get(), '.');
-                    put_byte(general.out.get(), '.');
+                    for (Bound* b : {&fast, &general}) {
+                        b->out->indent = 1;  // a byte after a line feed shows the line start as 4 spaces
+                        put_byte(b->out.get(), '.');
+                    }
                     std::string what = "writer " + std::to_string(writer) + " fill " + std::to_string(fill) + " " + testing::PrintToString(text);
                     ASSERT_EQ(fast.capture.flushes, general.capture.flushes) << what;
                     ASSERT_EQ(fast.text(), general.text()) << what;
@@ -182,14 +184,14 @@ TEST(Output, ListDumps) {
     Arena a = arena_over(block, sizeof block);
     StrList list = {};
     Bound empty;
-    write_str_list(empty.out.get(), list.head, 0);
-    EXPECT_EQ(empty.text(), "[] (list empty)");
+    write_str_list(empty.out.get(), list);
+    EXPECT_EQ(empty.text(), "[] (list empty)\n");
     list_append(&list, &a, "gcc"_s);
     list_append(&list, &a, "-c"_s);
     Bound b;
     write_str(b.out.get(), "Tokens: "_s);
-    write_str_list(b.out.get(), list.head, list.count);
-    EXPECT_EQ(b.text(), "Tokens: [\n    \"gcc\",\n    \"-c\"\n]");
+    write_str_list(b.out.get(), list);
+    EXPECT_EQ(b.text(), "Tokens: [\n    \"gcc\",\n    \"-c\"\n]\n");
     EXPECT_EQ(b.out->indent, 0);
 }
 

@@ -87,14 +87,12 @@ void trace_command_objects(Output* err, const CommandChain* chain) {
     write_line(err, "Produced command objects:"_s);
     err->indent++;
     for (const CommandObject* object = chain->first; object; object = object->next) {
-        write_str(err, "ok = "_s);
-        write_bool_line(err, object->ok);
+        write_line(err, object->ok ? "ok = true"_s : "ok = false"_s);
         write_json_item(err, "directory = "_s, object->directory, 0);
         write_json_item(err, "file = "_s, object->file, 0);
         write_json_item(err, "output = "_s, object->output, 0);
         write_str(err, "args = "_s);
-        write_str_list(err, object->arguments.head, object->arguments.count);
-        put_byte(err, '\n');
+        write_str_list(err, object->arguments);
         put_byte(err, '\n');
     }
     err->indent--;

@@ -175,14 +175,11 @@ ParsedCommand parse_compiler_command(CompilerInvocation* invocation, Arena* aren
 void trace_parsed_command(Output* err, const ParsedCommand* command) {
     write_line(err, "Parsed compiler command:"_s);
     err->indent++;
-    write_str(err, "ok = "_s);
-    write_bool_line(err, command->ok);
+    write_line(err, command->ok ? "ok = true"_s : "ok = false"_s);
     write_str(err, "source = "_s);
-    write_str_list(err, command->sources.head, command->sources.count);
-    put_byte(err, '\n');
+    write_str_list(err, command->sources);
     write_json_item(err, "output = "_s, command->output, 0);
     write_str(err, "args = "_s);
-    write_str_list(err, command->args.head, command->args.count);
-    put_byte(err, '\n');
+    write_str_list(err, command->args);
     err->indent--;
 }

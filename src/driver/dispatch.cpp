@@ -77,6 +77,7 @@ static void handle_invocation(Dispatcher* d, StrList* words, Arena* line_arena, 
 
 static i64 shell_line(Dispatcher* d, Str* rest) {
     Arena line_arena = d->line_start;
+    list_memo_forget(d->err);
     StrList words = {};
     CommandChain chain = {};
     split_shell_line(rest, &line_arena, &words);

@@ -67,8 +67,7 @@ void write_preamble(Output* err, Str program_path, Str cwd, StrList args, i64 in
     write_line(err, "Verbose mode: true"_s);
     write_json_item(err, "Directory: "_s, cwd, 0);
     write_str(err, "CLI args: "_s);
-    write_str_list(err, args.head, args.count);
-    put_byte(err, '\n');
+    write_str_list(err, args);
     write_str(err, "Input len: "_s);
     write_int(err, input_len);
     put_byte(err, '\n');
@@ -154,6 +153,7 @@ static void answer_options(Program* program, Options options) {
 }
 
 [[noreturn]] static void run(Program* program, i32 verbose, StrList args, Input input, Str cwd) {
+    if (verbose) program->err->list_memo = (ListMemo*)arena_alloc(&program->main_arena, 1, sizeof(ListMemo), 8);
     if (verbose) write_preamble(program->err, args.head->value, cwd, args, input.text.len);
     i64 total = dispatch_lines(input.text, cwd, &program->main_arena, program->out, program->err, verbose);
     if (verbose) write_closing_lines(program->err, total);

@@ -70,21 +70,27 @@ static void write_plain(Output* out, const char* p, i64 n) {
     }
 }
 
-// Fast path of write_str and write_line: a text of less than a block with no line feed, followed by
-// a line feed when `line` is set, goes in as one block after its line's indentation when the buffer
-// has room for them and a block to spare; put_byte would not flush on the way. Returns 0 and writes
-// nothing otherwise.
+// Fast path of write_str and write_line: a text shorter than two blocks, followed by a line feed
+// when `line` is set, goes in as its first and its last block (the same one, or two that overlap)
+// after its line's indentation when the buffer has room for them and two blocks to spare; put_byte
+// would not flush on the way. A line feed inside the text would start an indented line, so such a
+// text is left to the general code, except at indentation 0, where a line start adds nothing.
+// Returns 0 and writes nothing when the text is not stored.
 static i32 store_short(Output* out, Str s, i32 line) {
-    if (!fast_paths || s.len <= 0 || s.len >= BLOCK_BYTES || OUTPUT_CAPACITY - out->length < pending_spaces(out) + BLOCK_BYTES) return 0;
-    Block b = block_load(s.data, s.len);
-    if (block_mask(b == '\n') & ((1u << s.len) - 1)) return 0;
+    if (!fast_paths || s.len <= 0 || s.len >= 2 * BLOCK_BYTES ||
+        OUTPUT_CAPACITY - out->length < pending_spaces(out) + 2 * BLOCK_BYTES)
+        return 0;
+    i32 two = s.len > BLOCK_BYTES;
+    Block first = block_load(s.data, s.len);
+    Block last = two ? block_load(s.data + s.len - BLOCK_BYTES, BLOCK_BYTES) : first;
+    u32 line_feeds = two ? block_mask(first == '\n') | block_mask(last == '\n') : block_mask(first == '\n') & ((1u << s.len) - 1);
+    if (line_feeds && out->indent > 0) return 0;
     store_indentation(out);
-    block_store(out->buffer + out->length, b);
+    block_store(out->buffer + out->length, first);
+    if (two) block_store(out->buffer + out->length + s.len - BLOCK_BYTES, last);
     out->length += s.len;
-    if (line) {
-        out->buffer[out->length++] = '\n';
-        out->at_line_start = 1;
-    }
+    if (line) out->buffer[out->length++] = '\n';
+    out->at_line_start = line || str_at(s, s.len - 1) == '\n';
     return 1;
 }
 
@@ -121,8 +127,6 @@ void write_int(Output* out, i64 value) {
     if (value < 0) put_byte(out, '-');
     write_str(out, Str{n, digits + 20 - n});
 }
-
-void write_bool_line(Output* out, i32 value) { write_line(out, value ? "true"_s : "false"_s); }
 
 // Writes the JSON escape of a byte that cannot stand as it is into out (room for six bytes); returns
 // its length.
@@ -253,7 +257,23 @@ void write_json_str(Output* out, Str s) {
 
 void write_json_item(Output* out, Str label, Str s, i32 more) { json_item(out, label, s, more); }
 
-void write_json_line(Output* out, Str s) { json_item(out, Str{}, s, 0); }
+// Stores item lines from *node on, while the room before limit holds the next one with every byte at
+// its longest escape: its indentation, its JSON string, "," when more follow and a line feed. Notes
+// where each line ends, when asked, and returns the end of the last.
+static char* store_items(char* dst, const char* limit, const StrNode** node, i64 spaces, i64* ends, const char* base) {
+    for (const StrNode* n = *node; n && limit - dst >= 6 * n->value.len; n = n->next) {
+        store_spaces(dst, spaces);
+        dst += spaces;
+        *dst++ = '"';
+        dst = json_copy(dst, n->value);
+        *dst++ = '"';
+        if (n->next) *dst++ = ',';
+        *dst++ = '\n';
+        if (ends) *ends++ = dst - base;
+        *node = n->next;
+    }
+    return dst;
+}
 
 // Items that start at a line start all have the same indentation. Fast path: while the buffer holds
 // the next line even with every byte at its longest escape, and a block to spare, the lines go
@@ -264,18 +284,8 @@ void write_json_items(Output* out, const StrNode* first) {
     while (node) {
         if (fast_paths && out->at_line_start && out->indent >= 0) {
             i64 spaces = 4 * (i64)out->indent;
-            char* dst = out->buffer + out->length;
             const char* limit = out->buffer + OUTPUT_CAPACITY - spaces - 4 - BLOCK_BYTES;
-            for (; node && limit - dst >= 6 * node->value.len; node = node->next) {
-                store_spaces(dst, spaces);
-                dst += spaces;
-                *dst++ = '"';
-                dst = json_copy(dst, node->value);
-                *dst++ = '"';
-                if (node->next) *dst++ = ',';
-                *dst++ = '\n';
-            }
-            out->length = dst - out->buffer;
+            out->length = store_items(out->buffer + out->length, limit, &node, spaces, nullptr, nullptr) - out->buffer;
             if (!node) return;
         }
         json_item(out, Str{}, node->value, node->next != nullptr);
@@ -283,14 +293,105 @@ void write_json_items(Output* out, const StrNode* first) {
     }
 }
 
-void write_str_list(Output* out, const StrNode* first, i64 count) {
-    if (count == 0) {
-        write_str(out, "[] (list empty)"_s);
+void list_memo_forget(Output* out) {
+    if (out->list_memo) out->list_memo->count = 0;
+}
+
+// The memo's item lines of the list from first, at the given indentation; -1 (given up for the
+// line) when they do not fit.
+static void memo_render(ListMemo* memo, const StrNode* first, int8_t indent) {
+    memo->count = -1;
+    i64 n = 0;
+    for (const StrNode* node = first; node; node = node->next, n++) {
+        if (n == LIST_MEMO_ITEMS) return;
+        memo->nodes[n] = node;
+    }
+    i64 spaces = 4 * (i64)indent;
+    const StrNode* node = first;
+    store_items(memo->text, memo->text + LIST_MEMO_TEXT - spaces - 4 - BLOCK_BYTES, &node, spaces, memo->ends, memo->text);
+    if (node) return;
+    memo->count = n;
+    memo->indent = indent;
+}
+
+// Where the list stands in the memo: its first item, or -1 when it is no run of the memo's nodes.
+// The lists of a line's words are those words with some taken out, in their order, and never hold
+// other nodes: a list whose head and tail stand count - 1 apart in the memo is the run between.
+static i64 memo_find(const ListMemo* memo, StrList list) {
+    i64 k = 0;
+    while (k < memo->count && memo->nodes[k] != list.head) k++;
+    i64 last = k + list.count - 1;
+    return last < memo->count && memo->nodes[last] == list.tail ? k : -1;
+}
+
+// Copies one indented line, or its start, as start_line and put_byte would write it: the buffer is
+// flushed first when the indentation does not fit, and whenever it is full before the next byte.
+static void copy_line(Output* out, const char* p, i64 n, i64 spaces) {
+    if (spaces > OUTPUT_CAPACITY - out->length) flush_output(out);
+    while (n > 0) {
+        if (out->length == OUTPUT_CAPACITY) flush_output(out);
+        i64 k = n < OUTPUT_CAPACITY - out->length ? n : OUTPUT_CAPACITY - out->length;
+        __builtin_memcpy(out->buffer + out->length, p, (size_t)k);
+        out->length += k;
+        p += k;
+        n -= k;
+    }
+}
+
+// Writes the memo's lines [from, to) as the writers would: the lines that fit in the buffer are
+// copied together, and a line that does not is copied as copy_line does. The last line loses its
+// "," when more followed it in the memo.
+static void memo_write(Output* out, const ListMemo* memo, i64 from, i64 to) {
+    i64 spaces = 4 * (i64)memo->indent;
+    i64 start = from > 0 ? memo->ends[from - 1] : 0;
+    for (i64 i = from; i < to - 1;) {
+        // The lines from i on that fit: all of them, most often, or as many as a search finds.
+        i64 room = OUTPUT_CAPACITY - out->length, n = to - 1 - i;
+        if (memo->ends[i + n - 1] - start > room) {
+            i64 low = 0;  // the lines before low fit, and the line at n does not
+            while (low < n) {
+                i64 mid = (low + n) / 2;
+                if (memo->ends[i + mid] - start <= room) low = mid + 1;
+                else n = mid;
+            }
+        }
+        if (n == 0) {
+            n = 1;
+            copy_line(out, memo->text + start, memo->ends[i] - start, spaces);
+        } else {
+            __builtin_memcpy(out->buffer + out->length, memo->text + start, (size_t)(memo->ends[i + n - 1] - start));
+            out->length += memo->ends[i + n - 1] - start;
+        }
+        start = memo->ends[i + n - 1];
+        i += n;
+    }
+    copy_line(out, memo->text + start, memo->ends[to - 1] - start - (to < memo->count ? 2 : 1), spaces);
+    out->at_line_start = 0;
+    put_byte(out, '\n');
+}
+
+// Fast path of the trace's list dumps: the first on a line (its words) is rendered into the memo,
+// and each list that is a run of the same nodes is copied from it. Those nodes stay linked, with
+// their values, until the line ends, and so do the words' bytes; the memo is forgotten when the
+// next line starts. The bytes and the flushes are those of write_json_items.
+static void write_list_items(Output* out, StrList list) {
+    ListMemo* memo = out->list_memo;
+    if (fast_paths && memo && out->at_line_start && out->indent >= 0) {
+        if (memo->count == 0) memo_render(memo, list.head, out->indent);
+        i64 from = memo->count > 0 && memo->indent == out->indent ? memo_find(memo, list) : -1;
+        if (from >= 0) return memo_write(out, memo, from, from + list.count);
+    }
+    write_json_items(out, list.head);
+}
+
+void write_str_list(Output* out, StrList list) {
+    if (list.count == 0) {
+        write_line(out, "[] (list empty)"_s);
         return;
     }
     write_line(out, "["_s);
     out->indent++;
-    write_json_items(out, first);
+    write_list_items(out, list);
     out->indent--;
-    write_str(out, "]"_s);
+    write_line(out, "]"_s);
 }
