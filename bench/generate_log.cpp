@@ -1,6 +1,7 @@
 // Writes a realistic `make -Bwn` log of about the given number of MiB, the same for the same seed:
 // nested directory lines, long compile lines with quoted defines and dependency options, lines
-// with several sources, link lines and shell lines that compile nothing.
+// with several sources, link lines and shell lines that compile nothing. With "autotools" the
+// compile lines are written the way automake's rules and hand-made Makefiles write them.
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -42,6 +43,32 @@ std::string compile_line(const std::string& dir) {
     return line + "\n";
 }
 
+// A compile as automake writes it: defines quoted and backslash-escaped, the dependency file moved
+// into place after it, often inside a "cd dir &&" chain; now and then several sources at once.
+std::string autotools_line() {
+    static const char* defines[] = {"-DHAVE_CONFIG_H", "-DLOCALEDIR=\\\"/usr/local/share/locale\\\"",
+                                     "-DPKGDATADIR=\\\"/usr/local/share/pkg\\\"", "'-DVERSION=\"1.1.1\"'",
+                                     "'-DPACKAGE_STRING=\"pkg 1.1.1\"'", "-DSYSCONFDIR=\\\"/usr/local/etc\\\"",
+                                     "-D_FORTIFY_SOURCE=2", "-DNDEBUG"};
+    static const char* flags[] = {"-g", "-O2", "-Wall", "-W", "-Wformat", "-Wno-sign-compare", "-fstack-protector-strong",
+                                  "-pthread", "-std=gnu99", "-fvisibility=hidden"};
+    std::string dir = name(), file = name();
+    if (pick(20) == 0) {
+        std::string line = "gcc -DHAVE_CONFIG_H -I. -I.. -g -O2 -c";
+        for (int i = 0, n = 2 + (int)pick(4); i < n; i++) line += " " + dir + "/" + name() + ".c";
+        return line + "\n";
+    }
+    std::string line = pick(2) ? "cd " + dir + " && " : "";
+    line += pick(3) ? "gcc" : "libtool: compile:  cc";
+    line += " -DHAVE_CONFIG_H -I. -I.. -I../lib -I../include";
+    for (int i = 0, n = 3 + (int)pick(5); i < n; i++) line += std::string(" ") + defines[pick(8)];
+    for (int i = 0, n = 3 + (int)pick(6); i < n; i++) line += std::string(" ") + flags[pick(10)];
+    line += " -MT " + file + ".o -MD -MP -MF .deps/" + file + ".Tpo -c -o " + file + ".o ";
+    line += pick(4) ? file + ".c" : "`test -f '" + file + ".c' || echo '../src/'`" + file + ".c";
+    line += pick(2) ? " && mv -f .deps/" + file + ".Tpo .deps/" + file + ".Po\n" : "\nmv -f .deps/" + file + ".Tpo .deps/" + file + ".Po\n";
+    return line;
+}
+
 std::string other_line() {
     switch (pick(6)) {
     case 0: return "gcc -o bin/" + name() + " obj/" + name() + ".o obj/" + name() + ".o -lm -lpthread\n";
@@ -57,6 +84,7 @@ std::string other_line() {
 
 int main(int argc, char** argv) {
     long target = (argc > 1 ? atol(argv[1]) : 48) * 1024 * 1024;
+    bool autotools = argc > 2 && std::string(argv[2]) == "autotools";
     std::vector<std::string> dirs = {"/home/build/project"};
     std::string out;
     out.reserve((size_t)target + 4096);
@@ -70,7 +98,7 @@ int main(int argc, char** argv) {
             out += "make[" + std::to_string(dirs.size() - 1) + "]: Leaving directory '" + dirs.back() + "'\n";
             dirs.pop_back();
         } else if (r < 80) {
-            out += compile_line("obj");
+            out += autotools ? autotools_line() : compile_line("obj");
         } else {
             out += other_line();
         }
