@@ -8,8 +8,8 @@ Both programs run under the name "ferrule" in the directory "/", PROGRAM through
 one is named. Under wine, which names the program and the directory its own way and writes to pipes
 slowly, the programs run without -v only. The inputs are the corpus logs and generated ones that put
 every kind of byte at every position of a 16-byte block, in words and in JSON strings of every length
-up to 48, and lines and items at every fill level of the 2,048-byte output buffers from 1,990 to
-2,048 (under wine only those of standard output).
+up to 48, lines and items at every fill level of the 2,048-byte output buffers from 1,990 to 2,048
+(under wine only those of standard output), and word lists as long as the trace keeps.
 --write DIR only writes the generated inputs into DIR (seeds for the fuzzer).
 """
 import pathlib
@@ -89,6 +89,17 @@ def directory_lines():
     return ENTER + b"".join(line + b"\ngcc -c x.c\n" for line in lines)
 
 
+def long_lists():
+    """Lines of about 256 words, and lines whose words' trace lines come to about 8 KiB: the edges of
+    what the trace keeps of a line's words to copy from. No directory line: the entries take the
+    start directory, the first bytes stored after what the trace keeps."""
+    lines = [b"gcc -c x.c" + b" w" * (n - 3) for n in (255, 256, 257)]
+    lines += [b"gcc -c x.c" + b" w" * 100 + b" && echo" + b" w" * (n - 105) for n in (255, 256, 257)]
+    lines += [b"gcc -c x.c" + (b" " + b"v" * length) * 197 for length in (27, 28, 29, 30)]
+    lines += [b"gcc -c x.c" + b" " + b"u" * shift + (b" " + b"v" * 30) * 190 + b" w" * 60 for shift in range(14)]
+    return b"\n".join(lines) + b"\n"
+
+
 def short_items():
     """Runs of one-byte and of two-byte items, moved a byte further at each of 18 inputs by the
     define before them: each run crosses the edge of the document's buffer at every fill level."""
@@ -139,7 +150,7 @@ def first_difference(a, b):
 def main():
     args = sys.argv[1:]
     generated = [("block positions", block_positions()), ("JSON strings", json_strings()),
-                 ("buffer fills", buffer_fills()), ("directory lines", directory_lines())]
+                 ("buffer fills", buffer_fills()), ("directory lines", directory_lines()), ("long lists", long_lists())]
     if args[:1] == ["--write"]:
         for name, text in generated:
             pathlib.Path(args[1], name.replace(" ", "_")).write_bytes(text)
