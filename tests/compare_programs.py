@@ -9,7 +9,8 @@ one is named. Under wine, which names the program and the directory its own way 
 slowly, the programs run without -v only. The inputs are the corpus logs and generated ones that put
 every kind of byte at every position of a 16-byte block, in words and in JSON strings of every length
 up to 48, lines and items at every fill level of the 2,048-byte output buffers from 1,990 to 2,048
-(under wine only those of standard output), and word lists as long as the trace keeps.
+(under wine only those of standard output), and word lists as long as the trace keeps (not under
+wine).
 --write DIR only writes the generated inputs into DIR (seeds for the fuzzer).
 """
 import pathlib
@@ -163,7 +164,10 @@ def main():
     program, reference = (as_ferrule(str(pathlib.Path(p).resolve()), r) for p, r in ((args[0], runner), (args[1], [])))
     corpus = pathlib.Path(args[2])
     inputs = [(str(log.relative_to(corpus)), log.read_bytes()) for log in sorted(corpus.glob("*/make-Bwn.log"))]
-    inputs += generated + short_items() + closing_lines(lambda text, a: run(reference, text, a), runner != ["wine"])
+    # Under wine the trace is not compared, and the lists without a directory line would take wine's
+    # own name of the directory.
+    inputs += [g for g in generated if runner != ["wine"] or g[0] != "long lists"]
+    inputs += short_items() + closing_lines(lambda text, a: run(reference, text, a), runner != ["wine"])
     faults = 0
     for name, text in inputs:
         for mode in ([],) if runner == ["wine"] else ([], ["-v"]):
