@@ -136,8 +136,7 @@ static StrNode* parse_option(ParseState* state, StrList* tokens, StrNode* node) 
         return after;
     }
     // Only entries that share the option's second byte can be its prefix, and an entry of two bytes
-    // ("-" and that byte) is one; bits go in table order.
-    // The general rule tries every entry in table order.
+    // ("-" and that byte) is one; bits go in table order. The general rule tries every entry.
     uint64_t candidates = option.len > 1 ? value_option_index.by_second_byte[str_at(option, 1)] : 0;
     if (!fast_paths) candidates = ((uint64_t)1 << VALUE_OPTION_COUNT) - 1;
     for (; candidates; candidates &= candidates - 1) {
