@@ -192,8 +192,9 @@ TEST(Hostile, HugeLinesAndCommands) {
     EXPECT_EQ(entries[0].arguments.size(), 200003u);
     EXPECT_EQ(entries[0].arguments.back(), "-DW199999");
 
+    // A quote runs on only across escaped line feeds: here to the end of the input.
     std::string unterminated = "'";
-    while (unterminated.size() < (8u << 20)) unterminated += "gcc -c x.c\nmake: Entering directory '/x'\n";
+    while (unterminated.size() < (8u << 20)) unterminated += "gcc -c x.c \\\nmake: Entering directory '/x' \\\n";
     Result quote = run({}, unterminated);
     EXPECT_EQ(quote.status, 0);
     EXPECT_EQ(quote.out, "[\n]\n");

@@ -60,7 +60,14 @@ TEST(Scanner, RawWordsAndWhatTheyConsume) {
         {"# c\rgcc x.c\nnext", {{"", 11, 1}}, "\nnext"},
         {"a\rb", {{"a", 2, 1}}, "b"},
         {"a\r\nb", {{"a", 3, 1}}, "b"},
-        {"echo it's\nnext 'x'\n", {{"echo", 5, 0}, {"it's\nnext 'x'\n", 14, 1}}, ""},
+        {"echo it's\nnext 'x'\n", {{"echo", 5, 0}, {"it's", 5, 1}}, "next 'x'\n"},
+        {"if free doesn't work\ngcc", {{"if", 3, 0}, {"free", 5, 0}, {"doesn't work", 13, 1}}, "gcc"},
+        {"echo \"abc\nnext\"", {{"echo", 5, 0}, {"\"abc", 5, 1}}, "next\""},
+        {"{ v=$(x); echo '#'d \\\"\"${v}\"\\\"; } > f\ngcc", {{"{ v=$(x); echo '#'d \\\"\"${v}\"\\\"; } > f", 38, 1}}, "gcc"},
+        {"'a\\\nb' \"c\\\nd\" $(e\\\r\nf) g\n", {{"'a\\\nb'", 7, 0}, {"\"c\\\nd\"", 7, 0}, {"$(e\\\r\nf)", 9, 0}, {"g", 2, 1}}, ""},
+        {"'a\r\nb", {{"'a\r", 4, 1}}, "b"},
+        {"\"a\\\\\nb", {{"\"a\\\\\nb", 6, 1}}, ""},
+        {"[[a\rb]] ((c\nd))", {{"[[a\rb]]", 8, 0}, {"((c", 4, 1}}, "d))"},
         {"ab\\\ncd\n", {{"ab", 4, 0}, {"cd", 3, 1}}, ""},
         {"gcc -c\\\r\nx.c\r\nnext", {{"gcc", 4, 0}, {"-c", 5, 0}, {"x.c", 5, 1}}, "next"},
         {"gcc x.c \\", {{"gcc", 4, 0}, {"x.c", 4, 0}, {"\\", 1, 1}}, ""},
@@ -73,7 +80,8 @@ TEST(Scanner, RawWordsAndWhatTheyConsume) {
         {"12", {{"12", 2, 1}}, ""},
         {"((a)b) c))d x", {{"((a)b) c))d", 12, 0}, {"x", 1, 1}}, ""},
         {"$(a $(b) c)", {{"$(a $(b)", 9, 0}, {"c)", 2, 1}}, ""},
-        {"'unterminated\nmore", {{"'unterminated\nmore", 18, 1}}, ""},
+        {"'unterminated\nmore", {{"'unterminated", 14, 1}}, "more"},
+        {"'unterminated", {{"'unterminated", 13, 1}}, ""},
     };
     for (const Case& c : cases) {
         std::string rest;

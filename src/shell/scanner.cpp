@@ -48,47 +48,51 @@ static RawWord comment_word(Str input) {
     return RawWord{Str{0, input.data}, end, 1, 0};
 }
 
-// From p inside the stretch that the state opened: the position just after its closer, with the
-// state back to plain, or the end of the input. Only the closer and, inside double quotes, a
-// backslash can matter, so the bytes between are searched for, not looked at one by one.
-static i64 skip_stretch(Str input, i64 p, i32* state) {
-    u8 closer = shell_closer(*state);
-    for (;;) {
-        i64 k = str_find_any(Str{input.len - p, input.data + p}, shell_stretch_stops[*state]);
-        if (k < 0) return input.len;
-        p += k + 1;
-        u8 b = str_at(input, p - 1);
-        i32 at_end = p == input.len;
-        if (b == '\\') {
-            if (!at_end && str_find_any(Str{1, input.data + p}, double_quote_escapes) >= 0) p++;
-        } else if (*state == DOUBLE_PARENTHESISED || *state == DOUBLE_BRACKETED) {
-            if (!at_end && str_at(input, p) == closer) {
-                *state = PLAIN;
-                return p + 1;
-            }
-        } else {
-            *state = PLAIN;
-            return p;
-        }
-    }
+// Whether the line feed at i is escaped: make continues a recipe line only with a backslash right
+// before its line feed (or before its CR LF), so a line feed without one ends the command even inside
+// a quoted or bracketed stretch, which a shell never reads past it.
+static i32 is_escaped_line_feed(Str input, i64 i) {
+    if (i >= 1 && str_at(input, i - 1) == '\\') return 1;
+    return i >= 2 && str_at(input, i - 1) == '\r' && str_at(input, i - 2) == '\\';
 }
 
 // The general rule for the byte at *p inside the stretch that the state opened, one byte at a time:
-// its closer ends the stretch ("((" and "[[" need theirs doubled), and inside double quotes a backslash
-// takes a byte it escapes with it.
-static void stretch_byte(Str input, i64* p, i32* state) {
-    u8 b = str_at(input, (*p)++);
+// its closer ends the stretch ("((" and "[[" need theirs doubled), inside double quotes a backslash
+// takes a byte it escapes with it, and a line feed that no backslash escapes ends the command.
+// Returns the position of that line feed, or -1.
+static i64 stretch_byte(Str input, i64* p, i32* state) {
+    i64 i = (*p)++;
+    u8 b = str_at(input, i);
     i32 more = *p < input.len;
+    if (b == '\n' && !is_escaped_line_feed(input, i)) return i;
     if (*state == DOUBLE_QUOTED && b == '\\') {
         if (more && str_find_any(Str{1, input.data + *p}, double_quote_escapes) >= 0) (*p)++;
-        return;
+        return -1;
     }
-    if (b != shell_closer(*state)) return;
+    if (b != shell_closer(*state)) return -1;
     if (*state == DOUBLE_PARENTHESISED || *state == DOUBLE_BRACKETED) {
-        if (!more || str_at(input, *p) != b) return;
+        if (!more || str_at(input, *p) != b) return -1;
         (*p)++;
     }
     *state = PLAIN;
+    return -1;
+}
+
+// Fast path of stretch_byte: from *p inside the stretch, on to just after its closer, with the state
+// back to plain, or to the line feed that ends the command, or to the end of the input. Only the
+// closer, a line feed and, inside double quotes, a backslash can matter, so the bytes between are
+// searched for, not looked at one by one; what each found byte does is stretch_byte's rule.
+static i64 skip_stretch(Str input, i64* p, i32* state) {
+    for (;;) {
+        i64 k = str_find_any(Str{input.len - *p, input.data + *p}, shell_stretch_stops[*state]);
+        if (k < 0) {
+            *p = input.len;
+            return -1;
+        }
+        *p += k;
+        i64 line_end = stretch_byte(input, p, state);
+        if (line_end >= 0 || *state == PLAIN || *p == input.len) return line_end;
+    }
 }
 
 RawWord scan_raw_word(Str input, PlainMarks* marks) {
@@ -112,8 +116,8 @@ RawWord scan_raw_word(Str input, PlainMarks* marks) {
     }
     while (p < len) {
         if (state != PLAIN) {
-            if (fast_paths) p = skip_stretch(input, p, &state);
-            else stretch_byte(input, &p, &state);
+            i64 line_end = fast_paths ? skip_stretch(input, &p, &state) : stretch_byte(input, &p, &state);
+            if (line_end >= 0) return word_before(input, line_end, line_end + 1, 1, plain_end);
             continue;
         }
         i64 i = p++;

@@ -98,7 +98,7 @@ i32 shell_opened_state(u8 b, i32 next) {
     }
 }
 
-const Str shell_stretch_stops[9] = {""_s, "'"_s, "\"\\"_s, "`"_s, "}"_s, ")"_s, ")"_s, "]"_s, "]"_s};
+const Str shell_stretch_stops[9] = {""_s, "'\n"_s, "\"\\\n"_s, "`\n"_s, "}\n"_s, ")\n"_s, ")\n"_s, "]\n"_s, "]\n"_s};
 
 u8 shell_closer(i32 state) { return (u8)shell_stretch_stops[state].data[0]; }
 

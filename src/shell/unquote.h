@@ -59,8 +59,9 @@ i32 shell_byte(u8 b);
 i32 shell_opened_state(u8 b, i32 next);
 // The byte that closes the given state's stretch.
 u8 shell_closer(i32 state);
-// For each state, the bytes that can end its stretch: its closer and, inside double quotes, the
-// backslash that may escape one. Every other byte of a stretch stands as it is.
+// For each state, the bytes that can end its stretch: its closer, the line feed that ends the command
+// unless a backslash escapes it, and, inside double quotes, the backslash that may escape a closer.
+// Every other byte of a stretch stands as it is.
 extern const Str shell_stretch_stops[9];
 
 // Length of the run at the front of s of bytes that plain text keeps as they are: no quote,
