@@ -42,7 +42,7 @@ TEST(Arena, BlocksAreZeroFilled) {
 
 TEST(ArenaDeath, ExhaustionAndBadRewindStopTheProgram) {
     EXPECT_EXIT({ Arena a = arena_over(block, 10); arena_alloc(&a, 10, 1, 1); },
-                testing::ExitedWithCode(1), "must fit in 64 MiB");
+                testing::ExitedWithCode(1), "ferrule: out of memory\n");
     EXPECT_EXIT({ Arena a = arena_over(block, 10); arena_alloc(&a, -2, 1, 1); },
                 testing::ExitedWithCode(1), "negative");
     EXPECT_EXIT({ Arena a = arena_over(block, 10); arena_rewind(&a, block + 5); },

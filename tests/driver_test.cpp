@@ -3,6 +3,7 @@
 
 #include "driver/dirstack.h"
 #include "driver/dispatch.h"
+#include "driver/entry.h"
 #include "expected_help.h"
 #include "fake_platform.h"
 
@@ -133,7 +134,7 @@ TEST(Entry, ConditionsThatStopTheProgramAreNamed) {
     fake_reset();
     fake.region_fails = true;
     EXPECT_EQ(fake_run(), 1);
-    EXPECT_EQ(fake.streams[STD_ERROR].bytes, "ferrule: the 64 MiB memory region could not be obtained\n");
+    EXPECT_EQ(fake.streams[STD_ERROR].bytes, "ferrule: no memory could be reserved for the program\n");
     fake_reset();
     fake.cwd_fails = true;
     EXPECT_EQ(fake_run(), 1);
@@ -144,13 +145,37 @@ TEST(Entry, ConditionsThatStopTheProgramAreNamed) {
     EXPECT_EQ(fake.streams[STD_ERROR].bytes, "ferrule: the command line holds no program path\n");
 }
 
-TEST(Entry, InputBeyondTheRegionIsRefusedClearly) {
-    fake_reset();
-    fake.streams[STD_INPUT].bytes = std::string(64 << 20, '\n');
-    EXPECT_EQ(fake_run(), 1);
-    EXPECT_EQ(fake.streams[STD_OUTPUT].bytes, "");
-    EXPECT_EQ(fake.streams[STD_ERROR].bytes,
-              "ferrule: out of memory: the input and the work on it must fit in 64 MiB\n");
+// Memory follows the input past 64 MiB; where the system gives no more, the stop says how much of
+// the input had been read, whether the reservation or what could be made of it ran out.
+TEST(Entry, InputAsLargeAsMemoryAllows) {
+    std::string line = "echo " + std::string(1000, 'x') + "\n", input;
+    while (input.size() < (80u << 20)) input += line;
+    input += "gcc -c last.c\n";
+    struct Case { long reserve_limit, commit_limit; int status; long read_at_least, read_at_most; } cases[] = {
+        {FAKE_SPACE, FAKE_SPACE, 0, 0, 0},
+        {FAKE_SPACE, 64l << 20, 1, 60l << 20, 64l << 20},
+        {64l << 20, FAKE_SPACE, 1, 60l << 20, 64l << 20},
+    };
+    for (const Case& c : cases) {
+        fake_reset();
+        fake.reserve_limit = c.reserve_limit;
+        fake.commit_limit = c.commit_limit;
+        fake.streams[STD_INPUT].bytes = input;
+        EXPECT_EQ(fake_run(), c.status);
+        const std::string& err = fake.streams[STD_ERROR].bytes;
+        if (c.status == 0) {
+            EXPECT_EQ(err, "");
+            EXPECT_TRUE(fake.streams[STD_OUTPUT].bytes.ends_with("\"last.c\"\n        ]\n    }\n]\n"));
+            continue;
+        }
+        EXPECT_EQ(fake.streams[STD_OUTPUT].bytes, "");
+        long read = -1;
+        EXPECT_EQ(sscanf(err.c_str(), "ferrule: out of memory after reading %ld bytes of input\n", &read), 1) << err;
+        EXPECT_TRUE(err.ends_with(" bytes of input\n")) << err;
+        EXPECT_GE(read, c.read_at_least);
+        EXPECT_LE(read, c.read_at_most);
+        EXPECT_EQ(read % READ_CHUNK, 0);
+    }
 }
 
 TEST(Entry, ConsoleOutputIsDecoded) {

@@ -25,12 +25,19 @@ int fake_run() {
     return fake.exit_status;
 }
 
-void* platform_region(i64 size) {
-    static char* region = nullptr;
-    if (fake.region_fails) return nullptr;
-    if (!region) region = (char*)std::malloc((size_t)size);
-    return region;
+// One block for every run, as large as the most a test lets the program reserve; it is never touched
+// beyond what the program commits.
+static char* fake_space() {
+    static char* space = (char*)std::malloc(FAKE_SPACE);
+    return space;
 }
+
+void* platform_reserve(i64 size) {
+    if (fake.region_fails || size > fake.reserve_limit) return nullptr;
+    return fake_space();
+}
+
+i32 platform_commit(void* start, i64 size) { return (char*)start + size <= fake_space() + fake.commit_limit; }
 
 OsHandle platform_std_handle(i32 which) { return &fake.streams[which]; }
 

@@ -6,6 +6,8 @@
 
 #include "platform/platform.h"
 
+enum : long { FAKE_SPACE = 256l << 20 };
+
 struct FakeStream {
     std::string bytes;        // input still to read, or what was written
     std::u16string console;   // units written to the console
@@ -22,6 +24,8 @@ struct FakeSystem {
     std::vector<std::string> args = {"ferrule"};
     std::string cwd = "/work";
     bool region_fails = false;
+    long reserve_limit = FAKE_SPACE;  // the most address space a reservation gets
+    long commit_limit = FAKE_SPACE;   // the most of it that can be made usable
     bool cwd_fails = false;
     int exit_status = -1;
 };

@@ -1,6 +1,7 @@
 // The program's only allocator: zero-filled, aligned, one element of headroom per request.
 #include "core/arena.h"
 #include "core/fail.h"
+#include "platform/platform.h"
 
 // Under AddressSanitizer the bytes just past the last allocation are poisoned, so that a read or
 // write running off what was handed out is reported even though the whole region is one block.
@@ -29,9 +30,26 @@ static void arena_unpoison(const void*, i64) {}
 
 Arena arena_over(void* block, i64 size) {
     char* base = (char*)block;
-    Arena arena = {base, base, base + size};
+    Arena arena = {base, base, base + size, nullptr};
     arena_mark(&arena, base);
     return arena;
+}
+
+Arena arena_over_region(Region* region, void* block, i64 size) {
+    Arena arena = arena_over(block, size);
+    *region = Region{arena.base, arena.end};
+    arena.region = region;
+    return arena;
+}
+
+// Reserved space is made usable a few MiB at a time, on boundaries of huge pages, up to at least need.
+enum { REGION_COMMIT_STEP = 4 << 20 };
+
+static void region_commit(Region* region, const char* need) {
+    uintptr_t step_end = ((uintptr_t)need + REGION_COMMIT_STEP - 1) & ~(uintptr_t)(REGION_COMMIT_STEP - 1);
+    char* upto = step_end < (uintptr_t)region->end ? (char*)step_end : region->end;
+    if (!platform_commit(region->committed, upto - region->committed)) fail_out_of_memory();
+    region->committed = upto;
 }
 
 static i64 arena_padding(const Arena* arena, i64 align) { return (align - 1) & -(i64)(uintptr_t)arena->cur; }
@@ -43,12 +61,12 @@ i32 arena_fits(const Arena* arena, i64 count, i64 size, i64 align) {
 
 char* arena_take(Arena* arena, i64 count, i64 size, i64 align) {
     i64 pad = arena_padding(arena, align);
-    if (!arena_fits(arena, count, size, align))
-        fail("out of memory: the input and the work on it must fit in 64 MiB"_s);
+    if (!arena_fits(arena, count, size, align)) fail_out_of_memory();
     i64 bytes = count * size;
     if (bytes < 0) fail("internal error: negative allocation size"_s);
     char* block = arena->cur + pad;
     arena->cur = block + bytes;
+    if (arena->region && arena->cur > arena->region->committed) region_commit(arena->region, arena->cur);
     arena_unpoison(block, bytes);
     arena_mark(arena, arena->cur);
     return block;

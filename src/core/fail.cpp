@@ -24,8 +24,12 @@ void fail_write_plain(Str what) {
 }
 
 // Without a handler (before start-up, or in tests) the message goes straight to standard error.
-[[noreturn]] void fail(Str what) {
-    if (fail_handler) fail_handler(fail_context, what);
+[[noreturn]] static void fail_with(Str what, i32 out_of_memory) {
+    if (fail_handler) fail_handler(fail_context, what, out_of_memory);
     fail_write_plain(what);
     platform_exit(1);
 }
+
+[[noreturn]] void fail(Str what) { fail_with(what, 0); }
+
+[[noreturn]] void fail_out_of_memory() { fail_with("out of memory"_s, 1); }

@@ -22,19 +22,18 @@ static const Str help_examples[3][2] = {
 
 static const Str version_line = "Version: 2026-09-15"_s;
 
-Input read_all_input(OsHandle handle, Arena* arena) {
+void read_all_input(OsHandle handle, Arena* arena, Input* input) {
     // Each chunk is read straight behind the one before, so the input is one block and nothing is
     // copied. It starts on a page: an offset into the input is then also its position in a block of
     // 16 bytes.
-    Input input = {};
     char* start = arena_take(arena, 0, 1, 4096);
     for (;;) {
         char* chunk = arena_take(arena, READ_CHUNK, 1, 1);
         i64 n = platform_read(handle, chunk, READ_CHUNK);
         arena_rewind(arena, chunk + (n > 0 ? n : 0));
-        if (n < 0) input.read_failed = 1;
-        if (n <= 0) return input;
-        input.text = Str{input.text.len + n, start};
+        if (n < 0) input->read_failed = 1;
+        if (n <= 0) return;
+        input->text = Str{input->text.len + n, start};
     }
 }
 
@@ -107,13 +106,20 @@ static void report_failed_output(const StdSink* out_sink, Output* err) {
     platform_exit(program->exit_status);
 }
 
-// Once the streams exist, a stop flushes what they hold before it says why.
-static void fail_with_streams(void* context, Str what) {
+// Once the streams exist, a stop flushes what they hold before it says why; when memory ran out, it
+// says how much of the input had been read.
+static void fail_with_streams(void* context, Str what, i32 out_of_memory) {
     Program* program = (Program*)context;
     program->err->indent = 0;
     if (!program->err->at_line_start && program->err->length > 0) put_byte(program->err, '\n');
     write_str(program->err, "ferrule: "_s);
-    write_line(program->err, what);
+    write_str(program->err, what);
+    if (out_of_memory) {
+        write_str(program->err, " after reading "_s);
+        write_int(program->err, program->input.text.len);
+        write_str(program->err, " bytes of input"_s);
+    }
+    put_byte(program->err, '\n');
     program->exit_status = 1;
     fail_set_handler(nullptr, nullptr);
     finish_and_exit(program);
@@ -152,7 +158,8 @@ static void answer_options(Program* program, Options options) {
     finish_and_exit(program);
 }
 
-[[noreturn]] static void run(Program* program, i32 verbose, StrList args, Input input, Str cwd) {
+[[noreturn]] static void run(Program* program, i32 verbose, StrList args, Str cwd) {
+    Input input = program->input;
     if (verbose) program->err->list_memo = (ListMemo*)arena_alloc(&program->main_arena, 1, sizeof(ListMemo), 8);
     if (verbose) write_preamble(program->err, args.head->value, cwd, args, input.text.len);
     i64 total = dispatch_lines(input.text, cwd, &program->main_arena, program->out, program->err, verbose);
@@ -165,11 +172,18 @@ static void answer_options(Program* program, Options options) {
     finish_and_exit(program);
 }
 
+// As much address space as the system gives, up to REGION_RESERVE.
+static Arena reserve_memory(Region* region) {
+    for (i64 size = REGION_RESERVE; size >= REGION_SMALLEST; size /= 2) {
+        void* space = platform_reserve(size);
+        if (space) return arena_over_region(region, space, size);
+    }
+    fail("no memory could be reserved for the program"_s);
+}
+
 [[noreturn]] void run_ferrule() {
     Program program = {};
-    void* region = platform_region(REGION_SIZE);
-    if (!region) fail("the 64 MiB memory region could not be obtained"_s);
-    program.main_arena = arena_over(region, REGION_SIZE);
+    program.main_arena = reserve_memory(&program.region);
     OsHandle in = platform_std_handle(STD_INPUT);
     i32 in_console = platform_is_console(in);
     OsHandle out = platform_std_handle(STD_OUTPUT);
@@ -180,8 +194,7 @@ static void answer_options(Program* program, Options options) {
     StrList args = load_arguments(&program.main_arena);
     Options options = handle_options(args);
     answer_options(&program, options);
-    Input input = {};
-    if (!in_console) input = read_all_input(in, &program.main_arena);
+    if (!in_console) read_all_input(in, &program.main_arena, &program.input);
     Str cwd = load_current_directory(&program.main_arena);
-    run(&program, options.verbose, args, input, cwd);
+    run(&program, options.verbose, args, cwd);
 }

@@ -4,7 +4,9 @@
 #include "output/output.h"
 #include "output/sink.h"
 
-enum { REGION_SIZE = 64 * 1024 * 1024, READ_CHUNK = 16384 };
+// The address space reserved for all memory: as much as the system gives of REGION_RESERVE, halving
+// down to REGION_SMALLEST; it is made usable as it fills.
+enum : i64 { REGION_RESERVE = (i64)64 << 30, REGION_SMALLEST = 64 << 20, READ_CHUNK = 16384 };
 
 // What the command line asks for.
 enum OptionAction { RUN, SHOW_HELP, SHOW_VERSION, UNKNOWN_OPTION };
@@ -23,7 +25,9 @@ struct Input {
 
 // The state the entry keeps from start-up to exit.
 struct Program {
+    Region region;     // the reserved space, and how much of it is usable
     Arena main_arena;  // the whole region; later carved by the dispatcher
+    Input input;       // standard input, as much as has been read
     StdSink* out_sink;
     Output* out;
     StdSink* err_sink;
@@ -33,7 +37,8 @@ struct Program {
 
 [[noreturn]] void run_ferrule();
 
-Input read_all_input(OsHandle handle, Arena* arena);
+// Reads to the end of the stream into *input, which holds what has been read at every moment.
+void read_all_input(OsHandle handle, Arena* arena, Input* input);
 StrList load_arguments(Arena* arena);
 Str load_current_directory(Arena* arena);
 Options handle_options(StrList args);

@@ -6,8 +6,12 @@ typedef void* OsHandle;  // a standard stream as the system names it
 
 enum { STD_INPUT = 0, STD_OUTPUT = 1, STD_ERROR = 2 };
 
-// The whole program's memory: size bytes, readable and writable, or null.
-void* platform_region(i64 size);
+// Reserves size bytes of address space for the program's memory, none of it usable yet; null when
+// the system has not that much to give.
+void* platform_reserve(i64 size);
+// Makes size bytes of the reserved space from start readable and writable; 0 when the system has no
+// memory for them.
+i32 platform_commit(void* start, i64 size);
 OsHandle platform_std_handle(i32 which);
 i32 platform_is_console(OsHandle handle);
 

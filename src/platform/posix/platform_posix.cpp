@@ -16,18 +16,21 @@ static char** saved_argv;
 
 static int fd_of(OsHandle handle) { return (int)(intptr_t)handle; }
 
-// The region starts on a 2 MiB boundary and asks for transparent huge pages, which kernels that offer
+// The space starts on a 2 MiB boundary and asks for transparent huge pages, which kernels that offer
 // them on request then use: a first touch maps 2 MiB rather than 4 KiB, so reading a large input
 // costs a few hundred page faults rather than thousands. Where they are not offered the request
-// does nothing. The region is the same either way.
-void* platform_region(i64 size) {
+// does nothing. Inaccessible space costs no memory; the system counts it against its commit limit
+// only once it is made writable.
+void* platform_reserve(i64 size) {
     const uintptr_t huge = 2 << 20;
-    void* p = mmap(nullptr, (size_t)size + huge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* p = mmap(nullptr, (size_t)size + huge, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED) return nullptr;
     char* start = (char*)(((uintptr_t)p + huge - 1) & ~(huge - 1));
     madvise(start, (size_t)size, MADV_HUGEPAGE);
     return start;
 }
+
+i32 platform_commit(void* start, i64 size) { return mprotect(start, (size_t)size, PROT_READ | PROT_WRITE) == 0; }
 
 OsHandle platform_std_handle(i32 which) { return (OsHandle)(intptr_t)which; }
 

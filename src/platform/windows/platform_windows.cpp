@@ -41,7 +41,11 @@ enum : DWORD {
     FORMAT_MESSAGE_FROM_SYSTEM = 0x1000,
 };
 
-void* platform_region(i64 size) { return VirtualAlloc(nullptr, (size_t)size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE); }
+void* platform_reserve(i64 size) { return VirtualAlloc(nullptr, (size_t)size, MEM_RESERVE, PAGE_READWRITE); }
+
+i32 platform_commit(void* start, i64 size) {
+    return VirtualAlloc(start, (size_t)size, MEM_COMMIT, PAGE_READWRITE) != nullptr;
+}
 
 OsHandle platform_std_handle(i32 which) {
     DWORD ids[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
