@@ -13,6 +13,7 @@ up to 48, lines and items at every fill level of the 2,048-byte output buffers f
 wine).
 --write DIR only writes the generated inputs into DIR (seeds for the fuzzer).
 """
+import lzma
 import pathlib
 import random
 import subprocess
@@ -164,6 +165,8 @@ def main():
     program, reference = (as_ferrule(str(pathlib.Path(p).resolve()), r) for p, r in ((args[0], runner), (args[1], [])))
     corpus = pathlib.Path(args[2])
     inputs = [(str(log.relative_to(corpus)), log.read_bytes()) for log in sorted(corpus.glob("*/make-Bwn.log"))]
+    inputs += [(str(log.relative_to(corpus)), lzma.decompress(log.read_bytes()))
+               for log in sorted(corpus.glob("*/make-Bwn.log.xz"))]
     # Under wine the trace is not compared, and the lists without a directory line would take wine's
     # own name of the directory.
     inputs += [g for g in generated if runner != ["wine"] or g[0] != "long lists"]
