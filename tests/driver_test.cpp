@@ -14,6 +14,12 @@ struct Outcome {
     std::string out, err;
 };
 
+// The directory of the first entry of a document.
+std::string top_of(const std::string& document) {
+    size_t at = document.find("\"directory\": \"") + 14;
+    return document.substr(at, document.find('"', at) - at);
+}
+
 Outcome run(std::vector<std::string> args, const std::string& input = "") {
     fake_reset();
     fake.args = args;
@@ -246,7 +252,7 @@ struct StackFixture : testing::Test {
 
 TEST_F(StackFixture, PushesAndPopsOnlyOnAnExactMatchWithTheTop) {
     char* before = stack.arena.cur;
-    enter_directory(&stack, "/src/lib"_s, &scratch);
+    enter_directory(&stack, "/src/lib"_s, "make:"_s, &scratch);
     EXPECT_EQ(top(), "/src/lib");
     for (Str other : {"/SRC/LIB"_s, "/src/lib/"_s, "/start"_s, ""_s}) {
         leave_directory(&stack, other, &scratch);
@@ -262,7 +268,7 @@ TEST_F(StackFixture, PushesAndPopsOnlyOnAnExactMatchWithTheTop) {
 
 TEST_F(StackFixture, BackslashesAreNormalisedInTheCopyOnly) {
     std::string path = "C:\\work\\\\lib";
-    enter_directory(&stack, str_of(path), &scratch);
+    enter_directory(&stack, str_of(path), "make:"_s, &scratch);
     EXPECT_EQ(top(), "C:/work/lib");
     EXPECT_EQ(path, "C:\\work\\\\lib");
     std::string leaving = "C:\\work\\lib";
@@ -272,11 +278,11 @@ TEST_F(StackFixture, BackslashesAreNormalisedInTheCopyOnly) {
 }
 
 TEST_F(StackFixture, APathFarLongerThanTheTopIsNotCopied) {
-    enter_directory(&stack, "C:/a"_s, &scratch);
+    enter_directory(&stack, "C:/a"_s, "make:"_s, &scratch);
     std::string doubled = "C:\\\\a";  // normalises to the top
     leave_directory(&stack, str_of(doubled), &scratch);
     EXPECT_EQ(top(), "/start");
-    enter_directory(&stack, "/a"_s, &scratch);
+    enter_directory(&stack, "/a"_s, "make:"_s, &scratch);
     Arena tiny = arena_over(memory.data() + memory.size() - 64, 64);
     leave_directory(&stack, str_of(std::string(1000, 'x')), &tiny);  // would not fit in tiny
     EXPECT_EQ(top(), "/a");
@@ -285,11 +291,11 @@ TEST_F(StackFixture, APathFarLongerThanTheTopIsNotCopied) {
 TEST_F(StackFixture, AFullStackSkipsThePushAndKeepsItsBlock) {
     std::string path(100, 'p');
     int pushed = 0;
-    while (enter_directory(&stack, str_of(path), &scratch)) pushed++;
-    EXPECT_GT(pushed, 100);
+    while (!(enter_directory(&stack, str_of(path), "make:"_s, &scratch) & ENTER_FULL)) pushed++;
+    EXPECT_GT(pushed, 80);
     EXPECT_EQ(stack.entries.count, pushed + 1);
     EXPECT_LE(stack.arena.cur, stack.arena.end);
-    EXPECT_EQ(enter_directory(&stack, "/x"_s, &scratch), 1) << "a short path may still fit";
+    EXPECT_EQ(enter_directory(&stack, "/x"_s, "make:"_s, &scratch) & ENTER_FULL, 0) << "a short path may still fit";
 }
 
 TEST(Dispatch, UnterminatedDirectoryQuoteLeavesLaterLinesAsWritten) {
@@ -303,7 +309,7 @@ TEST(Dispatch, UnterminatedDirectoryQuoteLeavesLaterLinesAsWritten) {
 // The stack is full when what it stores, the normalised path, does not fit; that is said once.
 TEST(Dispatch, AFullDirectoryStackIsReportedOnceAndTheRunGoesOn) {
     std::string deep, full = "ferrule: the directory stack is full; directories entered from here on are ignored\n";
-    for (int i = 0; i < 10000; i++) deep += "make: Entering directory '/deep/dir/" + std::to_string(i) + "'\n";
+    for (int i = 0; i < 10000; i++) deep += "make[" + std::to_string(i) + "]: Entering directory '/deep/dir/" + std::to_string(i) + "'\n";
     auto entering = [](const std::string& path) { return "make: Entering directory '" + path + "'\n"; };
     struct Case { std::string input, err, directory; } cases[] = {
         {deep, full, "/deep/dir/"},
@@ -315,6 +321,34 @@ TEST(Dispatch, AFullDirectoryStackIsReportedOnceAndTheRunGoesOn) {
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.err, c.err);
         EXPECT_NE(r.out.find("\"directory\": \"" + c.directory), std::string::npos) << c.directory.substr(0, 20);
+    }
+}
+
+// Two makes of one name and level entering directories without the first leaving are running in
+// parallel: said once, before the full stack's message when both come on one line; the document is
+// the same as without the message.
+TEST(Dispatch, InterleavedDirectoryLinesAreSaidOnce) {
+    auto enter = [](const std::string& maker, const std::string& path) { return maker + " Entering directory '" + path + "'\n"; };
+    auto leave = [](const std::string& maker, const std::string& path) { return maker + " Leaving directory '" + path + "'\n"; };
+    std::string said = "ferrule: makes running in parallel wrote interleaved directory lines; entries may name the wrong "
+                       "directory (run make with -j1 or --output-sync)\n";
+    std::string full = "ferrule: the directory stack is full; directories entered from here on are ignored\n";
+    std::string deep;
+    for (int i = 0; i < 200; i++) deep += enter("make[1]:", "/" + std::to_string(i) + std::string(90, 'd'));
+    struct Case { std::string input, err; } cases[] = {
+        {enter("make:", "/t") + enter("make[1]:", "/t/a") + leave("make[1]:", "/t/a") + enter("make[1]:", "/t/b"), ""},
+        {enter("make:", "/t") + enter("make[1]:", "/t/a") + enter("make[1]:", "/t/b") + enter("make[1]:", "/t/c"), said},
+        {enter("make:", "/t") + enter("make:", "/u"), said},
+        {enter("make[1]:", "/t") + enter("make[2]:", "/t/a") + enter("mingw32-make[2]:", "/t/b"), ""},
+        {enter("make:", "/t") + enter("make:", ""), said},
+        {enter("make:", "/t") + enter("make:", std::string(40000, 'p')), said + full},
+        {enter("make:", "/t") + deep, said + full},
+    };
+    for (const Case& c : cases) {
+        Outcome r = run({"ferrule"}, c.input + "gcc -c a.c\n");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, c.err) << c.input.substr(0, 200);
+        EXPECT_EQ(r.out, run({"ferrule"}, "make: Entering directory '" + top_of(r.out) + "'\ngcc -c a.c\n").out);
     }
 }
 

@@ -1,5 +1,6 @@
 // The whole promise with real tools: a small multi-directory project's real `make -Bwn` output goes
 // through the program, and the database must satisfy make, clangd, clang-tidy and the compilers.
+#include <iostream>
 #include <set>
 
 #include "e2e_support.h"
@@ -162,6 +163,46 @@ TEST_F(ProjectFixture, EveryCheckCatchesABrokenEntry) {
     EXPECT_FALSE(check_clangd(project, dir).empty());
     EXPECT_FALSE(check_clang_tidy(project, dir).empty());
     EXPECT_FALSE(check_recompile(changed).empty());
+}
+
+// A top Makefile that runs four sub-makes of 40 files each: under make -j their directory lines
+// interleave. Whenever an entry names the wrong directory the program must have said so; with one job
+// or with the output synchronised, entries are right and nothing is said.
+TEST(ParallelMake, InterleavedDirectoryLinesAreSaid) {
+    std::string root = scratch_dir() + "parallel";
+    std::string top = "all: a b c d\n.PHONY: all a b c d\na b c d:\n\t$(MAKE) -C $@\n";
+    shell("mkdir -p " + root);
+    write_file(root + "/Makefile", top);
+    for (std::string dir : {"a", "b", "c", "d"}) {
+        std::string objects;
+        for (int i = 0; i < 40; i++) {
+            std::string name = dir + std::to_string(i);
+            objects += " " + name + ".o";
+            shell("mkdir -p " + root + "/" + dir + " && touch " + root + "/" + dir + "/" + name + ".c");
+        }
+        write_file(root + "/" + dir + "/Makefile", "all:" + objects + "\n%.o: %.c\n\tgcc -c $< -o $@\n");
+    }
+    std::string said = "ferrule: makes running in parallel wrote interleaved directory lines; entries may name the wrong "
+                       "directory (run make with -j1 or --output-sync)\n";
+    struct Case { std::string flags; int runs; bool may_interleave; } cases[] = {
+        {"-j8", 8, true}, {"-j1", 2, false}, {"-j8 -Orecurse", 4, false}, {"-j8 -Otarget", 4, false},
+    };
+    int interleaved = 0;
+    for (const Case& c : cases) {
+        for (int run_index = 0; run_index < c.runs; run_index++) {
+            std::string log = scratch_dir() + "parallel.log";
+            ASSERT_EQ(shell("cd " + root + " && MAKEFLAGS= make " + c.flags + " -Bwn > " + log + " 2>&1"), 0);
+            Result r = run({}, read_file(log));
+            ASSERT_EQ(r.status, 0);
+            std::vector<Entry> entries = parse_document(r.out);
+            EXPECT_EQ(entries.size(), 160u);
+            int wrong = 0;
+            for (const Entry& e : entries) wrong += e.directory != root + "/" + e.file.substr(0, 1);
+            if (wrong > 0 || !c.may_interleave) EXPECT_EQ(r.err, wrong > 0 ? said : "") << c.flags << ": " << wrong << " wrong";
+            interleaved += r.err == said;
+        }
+    }
+    std::cout << interleaved << " of 8 runs with -j8 interleaved\n";
 }
 
 }  // namespace

@@ -47,18 +47,28 @@ struct Dispatcher {
     DirStack stack;
     Arena line_start;    // the scratch arena's state at the start of every line
     i64 total_objects;   // entries written so far
-    i32 stack_full_said; // 1 once the full directory stack has been reported
+    i32 said;            // the EnterResult flags whose message has been written
 };
 
-static void enter_line(Dispatcher* d, Str* rest) {
-    Str path = extract_directory_path(rest);
-    Arena scratch = d->line_start;
-    if (enter_directory(&d->stack, path, &scratch) || d->stack_full_said) return;
-    d->stack_full_said = 1;
+// A message of the run's own, on a line of its own at the left margin, written once per run.
+static void say_once(Dispatcher* d, i32 met, i32 flag, Str message) {
+    if (!(met & flag) || (d->said & flag)) return;
+    d->said |= flag;
     int8_t indent = d->err->indent;
     d->err->indent = 0;
-    write_line(d->err, "ferrule: the directory stack is full; directories entered from here on are ignored"_s);
+    write_line(d->err, message);
     d->err->indent = indent;
+}
+
+static void enter_line(Dispatcher* d, Str* rest) {
+    Str maker = str_cut(*rest, " "_s).head;
+    Str path = extract_directory_path(rest);
+    Arena scratch = d->line_start;
+    i32 met = enter_directory(&d->stack, path, maker, &scratch);
+    say_once(d, met, ENTER_INTERLEAVED,
+             "ferrule: makes running in parallel wrote interleaved directory lines; entries may name the wrong "
+             "directory (run make with -j1 or --output-sync)"_s);
+    say_once(d, met, ENTER_FULL, "ferrule: the directory stack is full; directories entered from here on are ignored"_s);
 }
 
 // One compiler invocation off the front of the words; its memory is kept only when it
