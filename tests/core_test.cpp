@@ -202,7 +202,18 @@ TEST(Utf16, DecodesPairsAndReplacesLoneSurrogates) {
     };
     for (const Case& c : cases) {
         Arena a = arena_over(block, 256);
-        EXPECT_EQ(string_of(utf16_to_utf8(&a, (const u16*)c.in.data(), (i64)c.in.size())), c.out);
+        Str got = utf16_to_utf8(&a, (const u16*)c.in.data(), (i64)c.in.size());
+        EXPECT_EQ(string_of(got), c.out);
+        EXPECT_EQ(a.cur, got.data + got.len) << "the room not used goes back to the arena";
+        std::string big_endian;
+        for (char16_t u : c.in) big_endian += {(char)(u >> 8), (char)(u & 0xFF)};
+        EXPECT_EQ(string_of(utf16_bytes_to_utf8(&a, str_of(big_endian), UTF16_BIG_ENDIAN)), c.out);
+    }
+    // An odd last byte is a character of its own.
+    for (Utf16Order order : {UTF16_LITTLE_ENDIAN, UTF16_BIG_ENDIAN}) {
+        Arena a = arena_over(block, 256);
+        std::string bytes = order == UTF16_LITTLE_ENDIAN ? std::string("a\0b", 3) : std::string("\0ab", 3);
+        EXPECT_EQ(string_of(utf16_bytes_to_utf8(&a, str_of(bytes), order)), "a\xEF\xBF\xBD");
     }
     Arena a = arena_over(block, 256);
     Str none = utf16_to_utf8(&a, nullptr, 0);

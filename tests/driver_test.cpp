@@ -81,6 +81,35 @@ TEST(Entry, InputIsReadInChunksWhateverItsSize) {
     }
 }
 
+// A log saved with a byte-order mark, as Windows PowerShell 5.1 saves it, is read as the same log in
+// UTF-8; an unpaired surrogate and an odd last byte become U+FFFD. Other input is read as it is.
+TEST(Entry, InputWithAByteOrderMarkIsReadAsUtf8) {
+    auto utf16 = [](const std::u16string& units, bool big) {
+        std::string bytes = big ? "\xFE\xFF" : "\xFF\xFE";
+        for (char16_t u : units) bytes += big ? std::string{(char)(u >> 8), (char)(u & 0xFF)} : std::string{(char)(u & 0xFF), (char)(u >> 8)};
+        return bytes;
+    };
+    std::u16string log = u"make: Entering directory '/src/\u00e9'\ngcc -c caf\u00e9.c \U0001F600.c\n";
+    std::string plain = "make: Entering directory '/src/\xC3\xA9'\ngcc -c caf\xC3\xA9.c \xF0\x9F\x98\x80.c\n";
+    std::string replaced = "gcc -c a\xEF\xBF\xBD.c\n";
+    struct Case { std::string input, same_as; } cases[] = {
+        {"\xEF\xBB\xBF" + plain, plain},
+        {utf16(log, false), plain},
+        {utf16(log, true), plain},
+        {utf16(log, false) + "g", plain + "\xEF\xBF\xBD"},
+        {utf16(u"gcc -c a\xD800.c\n", true), replaced},
+        {utf16(u"gcc -c a\xDC00.c\n", false), replaced},
+        {"\xFF\xFE", ""},
+        {"\xEF\xBB" + plain, "\xEF\xBB" + plain},
+        {"\xFE" + plain, "\xFE" + plain},
+    };
+    for (const Case& c : cases) {
+        Outcome got = run({"ferrule", "-v"}, c.input), wanted = run({"ferrule", "-v"}, c.same_as);
+        EXPECT_EQ(got.out, wanted.out) << c.input;
+        EXPECT_EQ(got.err, wanted.err) << c.input;
+    }
+}
+
 TEST(Entry, AConsoleInputIsNotRead) {
     fake_reset();
     fake.args = {"ferrule", "-v"};

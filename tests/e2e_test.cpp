@@ -75,6 +75,24 @@ TEST(Output, AFailedWriteIsSaidAndGivesStatusOne) {
     EXPECT_EQ(shell(program_command({"-v"}) + " < " + dir + "full.in > /dev/null 2> /dev/full"), 1);
 }
 
+// Logs saved by Windows PowerShell 5.1: UTF-16 with a byte-order mark of either order, or UTF-8 with one.
+TEST(Input, ALogWithAByteOrderMarkGivesTheSameDocument) {
+    std::string plain = "make: Entering directory '/src/\xC3\xA9'\ngcc -c caf\xC3\xA9.c -o x.o\n";
+    std::string little = "\xFF\xFE", big = "\xFE\xFF";
+    for (unsigned char c : std::string("make: Entering directory '/src/\xE9'\ngcc -c caf\xE9.c -o x.o\n")) {
+        little += {(char)c, '\0'};
+        big += {'\0', (char)c};
+    }
+    Result wanted = run({}, plain);
+    ASSERT_NE(wanted.out.find("caf\xC3\xA9.c"), std::string::npos);
+    for (const std::string& input : {"\xEF\xBB\xBF" + plain, little, big}) {
+        Result got = run({}, input);
+        EXPECT_EQ(got.status, 0);
+        EXPECT_EQ(got.out, wanted.out);
+        EXPECT_EQ(got.err, "");
+    }
+}
+
 TEST(Terminal, InputOnATerminalIsNotRead) {
     std::string shown = run_on_terminal(program_command({"-v"}));
     EXPECT_NE(shown.find("Input len: 0"), std::string::npos) << shown;

@@ -1,8 +1,20 @@
-// Decoding of the platform's UTF-16 text into UTF-8.
+// Decoding of UTF-16 into UTF-8: the platform's command line and directory, a console's staged
+// units, and input saved as UTF-16.
 #pragma once
 #include "core/arena.h"
 
-// Unpaired surrogates become U+FFFD; the result is one contiguous block in the arena.
+// The order of the two bytes of a unit.
+enum Utf16Order { UTF16_LITTLE_ENDIAN, UTF16_BIG_ENDIAN };
+constexpr Utf16Order UTF16_NATIVE = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? UTF16_LITTLE_ENDIAN : UTF16_BIG_ENDIAN;
+
+// Writes the UTF-8 form of the UTF-16 text in bytes (two a unit, in the given order) at out, which has
+// room for three bytes a unit, a last odd byte counting as a unit; returns the number of bytes
+// written. An unpaired surrogate and an odd last byte each become U+FFFD.
+i64 utf16_decode(Str bytes, Utf16Order order, char* out);
+
+// The same into the arena: one contiguous block exactly as long as the UTF-8 text; nothing for none.
+Str utf16_bytes_to_utf8(Arena* arena, Str bytes, Utf16Order order);
+// Units in the machine's own order, as the system gives them.
 Str utf16_to_utf8(Arena* arena, const u16* units, i64 count);
 
 // Encodes one code point as UTF-8 into out (room for 4 bytes) and returns the byte count.

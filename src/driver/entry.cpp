@@ -1,6 +1,7 @@
 // Start-up in its fixed order, the option walk, the verbose preamble and the flushing exit.
 #include "driver/entry.h"
 #include "core/fail.h"
+#include "core/utf16.h"
 #include "driver/dispatch.h"
 
 // The help text around its examples, which name the program's file as users type it.
@@ -35,6 +36,14 @@ void read_all_input(OsHandle handle, Arena* arena, Input* input) {
         if (n <= 0) return;
         input->text = Str{input->text.len + n, start};
     }
+}
+
+Str input_as_utf8(Str raw, Arena* arena) {
+    if (str_starts_with(raw, "\xEF\xBB\xBF"_s)) return str_skip(raw, 3);
+    i32 little = str_starts_with(raw, "\xFF\xFE"_s), big = str_starts_with(raw, "\xFE\xFF"_s);
+    if (!little && !big) return raw;
+    arena_take(arena, 0, 1, 4096);
+    return utf16_bytes_to_utf8(arena, str_skip(raw, 2), little ? UTF16_LITTLE_ENDIAN : UTF16_BIG_ENDIAN);
 }
 
 StrList load_arguments(Arena* arena) {
@@ -195,6 +204,7 @@ static Arena reserve_memory(Region* region) {
     Options options = handle_options(args);
     answer_options(&program, options);
     if (!in_console) read_all_input(in, &program.main_arena, &program.input);
+    program.input.text = input_as_utf8(program.input.text, &program.main_arena);
     Str cwd = load_current_directory(&program.main_arena);
     run(&program, options.verbose, args, cwd);
 }

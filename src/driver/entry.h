@@ -39,6 +39,10 @@ struct Program {
 
 // Reads to the end of the stream into *input, which holds what has been read at every moment.
 void read_all_input(OsHandle handle, Arena* arena, Input* input);
+// The input as UTF-8, for input saved with a byte-order mark (as Windows PowerShell 5.1 and its
+// Out-File write logs): the mark of UTF-8 is dropped, and UTF-16 of either order is decoded into
+// the arena. Any other input is the same bytes.
+Str input_as_utf8(Str raw, Arena* arena);
 StrList load_arguments(Arena* arena);
 Str load_current_directory(Arena* arena);
 Options handle_options(StrList args);

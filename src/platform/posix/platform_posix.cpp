@@ -68,33 +68,19 @@ Str platform_error_text(i64 error, Arena* arena) {
 
 const Str platform_program_name = "ferrule"_s;
 
-// A terminal takes UTF-8: the staged units are encoded back, a lone surrogate as U+FFFD.
+// A terminal takes UTF-8: the staged units (at most a sink's staging buffer of them) are decoded
+// back, a lone surrogate as U+FFFD, and written whole, or else none count as written.
 i32 platform_write_console(OsHandle handle, const u16* units, i32 count, i32* written) {
-    char bytes[4 * 2048];
-    i64 done = 0;
-    i32 i = 0;
-    while (i < count) {
-        i64 n = 0;
-        i32 start = i;
-        while (i < count && n < (i64)sizeof(bytes) - 4) {
-            u32 c = units[i++];
-            if (c >= 0xD800 && c <= 0xDBFF && i < count && units[i] >= 0xDC00 && units[i] <= 0xDFFF)
-                c = 0x10000 + ((c - 0xD800) << 10) + (units[i++] - 0xDC00);
-            else if (c >= 0xD800 && c <= 0xDFFF)
-                c = 0xFFFD;
-            n += utf8_encode(c, bytes + n);
-        }
-        for (i64 off = 0; off < n;) {
-            i32 w = 0;
-            if (!platform_write(handle, bytes + off, (i32)(n - off), &w) || w <= 0) {
-                *written = (i32)done;
-                return 0;
-            }
-            off += w;
-        }
-        done += i - start;
+    char bytes[3 * CONSOLE_UNITS];
+    *written = 0;
+    if (count > CONSOLE_UNITS) return 0;
+    i64 n = utf16_decode(Str{2 * (i64)count, (const char*)units}, UTF16_NATIVE, bytes);
+    for (i64 off = 0; off < n;) {
+        i32 w = 0;
+        if (!platform_write(handle, bytes + off, (i32)(n - off), &w) || w <= 0) return 0;
+        off += w;
     }
-    *written = (i32)done;
+    *written = count;
     return 1;
 }
 
