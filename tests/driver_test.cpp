@@ -119,16 +119,27 @@ TEST(Entry, AConsoleInputIsNotRead) {
     EXPECT_EQ(fake.streams[STD_INPUT].calls, 0);
     EXPECT_EQ(fake.streams[STD_OUTPUT].bytes, "[\n]\n");
     EXPECT_NE(fake.streams[STD_ERROR].bytes.find("Input len: 0\n"), std::string::npos);
+    EXPECT_TRUE(fake.streams[STD_ERROR].bytes.ends_with(
+        "ferrule is done.\nferrule: standard input is a terminal, so nothing was read; pipe make's output in: "
+        "make -Bwn | ferrule > compile_commands.json\n"));
 }
 
+// A failed read is said with the system's reason, when it has one.
 TEST(Entry, AFailedReadKeepsWhatWasReadAndFailsTheRun) {
-    fake_reset();
-    fake.streams[STD_INPUT].bytes = "gcc -c a.c\ngcc -c b.c\n";
-    fake.streams[STD_INPUT].fail_after = 11;
-    EXPECT_EQ(fake_run(), 1);
-    EXPECT_NE(fake.streams[STD_OUTPUT].bytes.find("\"a.c\""), std::string::npos);
-    EXPECT_EQ(fake.streams[STD_OUTPUT].bytes.find("\"b.c\""), std::string::npos);
-    EXPECT_EQ(fake.streams[STD_ERROR].bytes, "ferrule: standard input could not be read to its end\n");
+    struct Case { long error; std::string err; } cases[] = {
+        {5, "ferrule: standard input could not be read to its end: Input/output error\n"},
+        {99, "ferrule: standard input could not be read to its end\n"},
+    };
+    for (const Case& c : cases) {
+        fake_reset();
+        fake.streams[STD_INPUT].bytes = "gcc -c a.c\ngcc -c b.c\n";
+        fake.streams[STD_INPUT].fail_after = 11;
+        fake.streams[STD_INPUT].error = c.error;
+        EXPECT_EQ(fake_run(), 1);
+        EXPECT_NE(fake.streams[STD_OUTPUT].bytes.find("\"a.c\""), std::string::npos);
+        EXPECT_EQ(fake.streams[STD_OUTPUT].bytes.find("\"b.c\""), std::string::npos);
+        EXPECT_EQ(fake.streams[STD_ERROR].bytes, c.err);
+    }
 }
 
 // A document cut short is said on standard error with the system's reason, but not when the reader
@@ -137,10 +148,11 @@ TEST(Entry, AFailedWriteGivesStatusOne) {
     std::string said = "ferrule: the compilation database could not be written completely";
     struct Case { std::vector<std::string> args; long after, error; std::string err; } cases[] = {
         {{"ferrule"}, 0, 28, said + ": No space left on device\n"},
-        {{"ferrule"}, 100, 5, said + "\n"},
+        {{"ferrule"}, 100, 99, said + "\n"},
         {{"ferrule"}, 0, 32, ""},
         {{"ferrule", "-v"}, 20, 28, "\nTotal command objects: 1\nferrule is done.\n" + said + ": No space left on device\n"},
-        {{"ferrule", "--version"}, 3, 28, said + ": No space left on device\n"},
+        {{"ferrule", "--version"}, 3, 28, "ferrule: standard output could not be written: No space left on device\n"},
+        {{"ferrule", "--help"}, 0, 28, "ferrule: standard output could not be written: No space left on device\n"},
     };
     for (const Case& c : cases) {
         fake_reset();

@@ -62,15 +62,16 @@ TEST(Input, ReadWholeWhateverItsSize) {
 // wine); a failed write of standard error itself can only give the status.
 TEST(Output, AFailedWriteIsSaidAndGivesStatusOne) {
     std::string said = "ferrule: the compilation database could not be written completely: ";
-    struct Case { std::string redirect, reason, wine_reason; } cases[] = {
-        {"> /dev/full", "No space left on device", "Disk full"},
-        {">&-", "Bad file descriptor", "Invalid handle"},
+    struct Case { std::vector<std::string> args; std::string redirect, said, reason, wine_reason; } cases[] = {
+        {{}, "> /dev/full", said, "No space left on device", "Disk full"},
+        {{}, ">&-", said, "Bad file descriptor", "Invalid handle"},
+        {{"--help"}, "> /dev/full", "ferrule: standard output could not be written: ", "No space left on device", "Disk full"},
     };
     std::string dir = scratch_dir();
     write_file(dir + "full.in", "gcc -c a.c\n");
     for (const Case& c : cases) {
-        EXPECT_EQ(shell(program_command({}) + " < " + dir + "full.in " + c.redirect + " 2> " + dir + "full.err"), 1);
-        EXPECT_EQ(read_file(dir + "full.err"), said + (under_wine() ? c.wine_reason : c.reason) + "\n") << c.redirect;
+        EXPECT_EQ(shell(program_command(c.args) + " < " + dir + "full.in " + c.redirect + " 2> " + dir + "full.err"), 1);
+        EXPECT_EQ(read_file(dir + "full.err"), c.said + (under_wine() ? c.wine_reason : c.reason) + "\n") << c.redirect;
     }
     EXPECT_EQ(shell(program_command({"-v"}) + " < " + dir + "full.in > /dev/null 2> /dev/full"), 1);
 }
@@ -97,6 +98,11 @@ TEST(Terminal, InputOnATerminalIsNotRead) {
     std::string shown = run_on_terminal(program_command({"-v"}));
     EXPECT_NE(shown.find("Input len: 0"), std::string::npos) << shown;
     EXPECT_EQ(shown.find("[\n]\n"), 0u) << shown;
+    std::string said = "ferrule: standard input is a terminal, so nothing was read; pipe make's output in: make -Bwn | " +
+                       std::string(under_wine() ? "ferrule.exe" : "ferrule") + " > compile_commands.json";
+    std::string flat;  // wine's console breaks long lines
+    for (char c : shown) if (c != '\n') flat += c;
+    EXPECT_NE(flat.find(said), std::string::npos) << shown;
 }
 
 TEST(Terminal, TextIsShownAsCharacters) {

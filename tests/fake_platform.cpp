@@ -89,6 +89,7 @@ i64 platform_last_error() { return last_error; }
 i32 platform_reader_gone(i64 error) { return error == 32; }
 
 Str platform_error_text(i64 error, Arena* arena) {
+    if (error == 5) return str_clone(arena, "Input/output error"_s);
     return error == 28 ? str_clone(arena, "No space left on device"_s) : Str{};
 }
 

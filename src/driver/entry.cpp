@@ -32,7 +32,7 @@ void read_all_input(OsHandle handle, Arena* arena, Input* input) {
         char* chunk = arena_take(arena, READ_CHUNK, 1, 1);
         i64 n = platform_read(handle, chunk, READ_CHUNK);
         arena_rewind(arena, chunk + (n > 0 ? n : 0));
-        if (n < 0) input->read_failed = 1;
+        if (n < 0) input->read_failed = 1, input->error = platform_last_error();
         if (n <= 0) return;
         input->text = Str{input->text.len + n, start};
     }
@@ -91,24 +91,31 @@ static void write_closing_lines(Output* err, i64 total_objects) {
     write_line(err, "ferrule is done."_s);
 }
 
-// A document cut short by a failed write is said once on standard error, with the system's reason.
-// A reader that went away early (as head does) wanted no more: that is no fault worth a word.
-static void report_failed_output(const StdSink* out_sink, Output* err) {
-    if (!out_sink->failed || platform_reader_gone(out_sink->error)) return;
+// "ferrule: ", what went wrong and, when the system has words for its error code, ": " and those, on
+// a line of its own at the left margin of standard error.
+static void write_failure(Output* err, Str what, i64 error) {
     char words[1024];
     Arena scratch = arena_over(words, sizeof words);
-    Str reason = platform_error_text(out_sink->error, &scratch);
+    Str reason = error ? platform_error_text(error, &scratch) : Str{};
     err->indent = 0;
     if (!err->at_line_start && err->length > 0) put_byte(err, '\n');
-    write_str(err, "ferrule: the compilation database could not be written completely"_s);
+    write_str(err, "ferrule: "_s);
+    write_str(err, what);
     if (reason.len > 0) write_str(err, ": "_s);
     write_line(err, reason);
+}
+
+// Output cut short by a failed write is said once on standard error, with the system's reason.
+// A reader that went away early (as head does) wanted no more: that is no fault worth a word.
+static void report_failed_output(const StdSink* out_sink, Output* err, Str what) {
+    if (!out_sink->failed || platform_reader_gone(out_sink->error)) return;
+    write_failure(err, what, out_sink->error);
 }
 
 [[noreturn]] void finish_and_exit(Program* program) {
     flush_output(program->out);
     finish_console(program->out_sink);
-    report_failed_output(program->out_sink, program->err);
+    report_failed_output(program->out_sink, program->err, program->output_failed);
     flush_output(program->err);
     finish_console(program->err_sink);
     if (program->exit_status == 0 && (program->out_sink->failed || program->err_sink->failed)) program->exit_status = 1;
@@ -156,6 +163,7 @@ static void write_help(Output* out) {
 // Help, version and an unknown argument are answered before any input is read: they use none.
 static void answer_options(Program* program, Options options) {
     if (options.action == RUN) return;
+    program->output_failed = "standard output could not be written"_s;
     if (options.action == SHOW_HELP) write_help(program->out);
     if (options.action == SHOW_VERSION) write_line(program->out, "Version: 2026-09-15\n"_s);
     if (options.action == UNKNOWN_OPTION) {
@@ -167,6 +175,16 @@ static void answer_options(Program* program, Options options) {
     finish_and_exit(program);
 }
 
+// A terminal on standard input is most often a pipe forgotten: the empty document is said, and how
+// to give the program make's output.
+static void say_terminal(Output* err) {
+    err->indent = 0;
+    if (!err->at_line_start && err->length > 0) put_byte(err, '\n');
+    write_str(err, "ferrule: standard input is a terminal, so nothing was read; pipe make's output in: make -Bwn | "_s);
+    write_str(err, platform_program_name);
+    write_line(err, " > compile_commands.json"_s);
+}
+
 [[noreturn]] static void run(Program* program, i32 verbose, StrList args, Str cwd) {
     Input input = program->input;
     if (verbose) program->err->list_memo = (ListMemo*)arena_alloc(&program->main_arena, 1, sizeof(ListMemo), 8);
@@ -174,10 +192,10 @@ static void answer_options(Program* program, Options options) {
     i64 total = dispatch_lines(input.text, cwd, &program->main_arena, program->out, program->err, verbose);
     if (verbose) write_closing_lines(program->err, total);
     if (input.read_failed) {
-        program->err->indent = 0;
-        write_line(program->err, "ferrule: standard input could not be read to its end"_s);
+        write_failure(program->err, "standard input could not be read to its end"_s, input.error);
         program->exit_status = 1;
     }
+    if (input.on_terminal) say_terminal(program->err);
     finish_and_exit(program);
 }
 
@@ -193,6 +211,7 @@ static Arena reserve_memory(Region* region) {
 [[noreturn]] void run_ferrule() {
     Program program = {};
     program.main_arena = reserve_memory(&program.region);
+    program.output_failed = "the compilation database could not be written completely"_s;
     OsHandle in = platform_std_handle(STD_INPUT);
     i32 in_console = platform_is_console(in);
     OsHandle out = platform_std_handle(STD_OUTPUT);
@@ -203,6 +222,7 @@ static Arena reserve_memory(Region* region) {
     StrList args = load_arguments(&program.main_arena);
     Options options = handle_options(args);
     answer_options(&program, options);
+    program.input.on_terminal = in_console;
     if (!in_console) read_all_input(in, &program.main_arena, &program.input);
     program.input.text = input_as_utf8(program.input.text, &program.main_arena);
     Str cwd = load_current_directory(&program.main_arena);

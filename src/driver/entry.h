@@ -21,6 +21,8 @@ struct Options {
 struct Input {
     Str text;        // everything read, one contiguous block
     i32 read_failed; // 1 when reading stopped on an error rather than at the end
+    i64 error;       // the system's code for that error
+    i32 on_terminal; // 1 when standard input is a terminal, which is not read
 };
 
 // The state the entry keeps from start-up to exit.
@@ -28,6 +30,7 @@ struct Program {
     Region region;     // the reserved space, and how much of it is usable
     Arena main_arena;  // the whole region; later carved by the dispatcher
     Input input;       // standard input, as much as has been read
+    Str output_failed; // what a failed write of standard output cut short, for its message
     StdSink* out_sink;
     Output* out;
     StdSink* err_sink;
