@@ -12,12 +12,17 @@
 
 #include "json.h"
 
-// A directory of this process's own, ending in a slash.
+// A directory of this process's own, ending in a slash; it is removed with all it holds when the
+// process exits, whether its tests passed or failed.
 inline std::string scratch_dir() {
     static std::string dir;
     if (dir.empty()) {
         std::string pattern = testing::TempDir() + "ferrule-e2e-XXXXXX";
         dir = std::string(mkdtemp(pattern.data())) + "/";
+        std::atexit([] {
+            std::string command = "rm -rf '" + dir + "'";
+            if (system(command.c_str()) != 0) fprintf(stderr, "could not remove %s\n", dir.c_str());
+        });
     }
     return dir;
 }

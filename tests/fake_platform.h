@@ -35,6 +35,9 @@ extern FakeSystem fake;
 // Resets the fake system to its defaults.
 void fake_reset();
 
+// Gives back all memory the fake system holds, so that a test leaves nothing allocated.
+void fake_release();
+
 // Runs the whole program on the fake system and returns its exit status.
 int fake_run();
 

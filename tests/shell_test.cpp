@@ -250,6 +250,7 @@ TEST(Scanner, AgreesWithAPosixShell) {
     for (const std::string& line : lines) fprintf(script, "printf '%%s\\0' %s; printf 'END\\0'\n", line.c_str());
     fclose(script);
     std::vector<std::string> all = shell_words(path);
+    std::remove(path.c_str());
     size_t at = 0;
     for (const std::string& line : lines) {
         std::vector<std::string> expected;
