@@ -33,8 +33,8 @@ TEST(Entry, OptionsDecideByTheFirstEndingArgument) {
         {{"ferrule", "--help"}, 0, expected_help("ferrule"), ""},
         {{"ferrule", "-h", "--bogus"}, 0, expected_help("ferrule"), ""},
         {{"ferrule", "-v", "--help"}, 0, expected_help("ferrule"), ""},
-        {{"ferrule", "--version"}, 0, "Version: 2026-09-15\n\n", ""},
-        {{"ferrule", "--version", "--bogus"}, 0, "Version: 2026-09-15\n\n", ""},
+        {{"ferrule", "--version"}, 0, "Version: " FERRULE_VERSION "\n\n", ""},
+        {{"ferrule", "--version", "--bogus"}, 0, "Version: " FERRULE_VERSION "\n\n", ""},
         {{"ferrule", "--bogus", "--version"}, 1, "", "Unknown CLI arg: '--bogus'\n\n"},
         {{"ferrule", ""}, 1, "", "Unknown CLI arg: ''\n\n"},
         {{"ferrule", "-V"}, 1, "", "Unknown CLI arg: '-V'\n\n"},
@@ -408,7 +408,7 @@ TEST(Dispatch, VerboseTraceOfATranscript) {
     std::string summary0 = "-> +0 command objects (total = 0)\n\n---\n\n";
     std::string list = "[\n        \"gcc\",\n        \"-c\",\n        \"a.c\"\n    ]\n";
     EXPECT_EQ(r.err,
-              "ferrule\nVersion: 2026-09-15\nVerbose mode: true\nDirectory: \"/work\"\n"
+              "ferrule\nVersion: " FERRULE_VERSION "\nVerbose mode: true\nDirectory: \"/work\"\n"
               "CLI args: [\n    \"ferrule\",\n    \"-v\"\n]\nInput len: " + std::to_string(input.size()) +
               "\n====\n\n"
               "Parsing mode: ENTER DIR\n" + summary0 +

@@ -15,8 +15,8 @@ TEST(CommandLine, TextsAndStatuses) {
     struct Case { std::vector<std::string> args; int status; std::string out, err; } cases[] = {
         {{"--help"}, 0, expected_help(under_wine() ? "ferrule.exe" : "ferrule"), ""},
         {{"-v", "--help"}, 0, expected_help(under_wine() ? "ferrule.exe" : "ferrule"), ""},
-        {{"--version"}, 0, "Version: 2026-09-15\n\n", ""},
-        {{"--version", "--bogus"}, 0, "Version: 2026-09-15\n\n", ""},
+        {{"--version"}, 0, "Version: " FERRULE_VERSION "\n\n", ""},
+        {{"--version", "--bogus"}, 0, "Version: " FERRULE_VERSION "\n\n", ""},
         {{"--bogus", "--version"}, 1, "", "Unknown CLI arg: '--bogus'\n\n"},
         {{""}, 1, "", "Unknown CLI arg: ''\n\n"},
         {{"-V"}, 1, "", "Unknown CLI arg: '-V'\n\n"},
@@ -180,7 +180,7 @@ TEST(Document, VerboseTraceOfATranscript) {
               "-> +1 command objects (total = 1)\n\n---\n\n"
               "Parsing mode: LEAVE DIR\n" + summary1 + "Parsing mode: LEAVE DIR\n" + summary1 +
               "\nTotal command objects: 1\nferrule is done.\n");
-    EXPECT_EQ(r.err.find("Version: 2026-09-15\nVerbose mode: true\nDirectory: \""), r.err.find('\n') + 1);
+    EXPECT_EQ(r.err.find("Version: " FERRULE_VERSION "\nVerbose mode: true\nDirectory: \""), r.err.find('\n') + 1);
 }
 
 // Memory follows the input past 64 MiB; where the system gives no more (here, less address space than

@@ -45,6 +45,8 @@ struct NameCandidates {
     }
 };
 static constexpr NameCandidates name_candidates;
+static_assert(NAME_COUNT <= 8 * sizeof name_candidates.by_first_byte[0],
+              "every compiler name needs a bit of the candidate masks: widen NameCandidates' masks");
 
 // The rule of the name a piece equals, or -1. The general rule compares it with every name.
 static i32 rule_of_piece(Str piece) {

@@ -21,7 +21,8 @@ static const Str help_examples[3][2] = {
     {"   $ echo \"gcc -o main main.c\" | "_s, " > compile_commands.json\n"_s},
 };
 
-static const Str version_line = "Version: 2026-09-15"_s;
+// The version, a date, comes from the build (CMakeLists.txt).
+static const Str version_line = "Version: " FERRULE_VERSION ""_s;
 
 void read_all_input(OsHandle handle, Arena* arena, Input* input) {
     // Each chunk is read straight behind the one before, so the input is one block and nothing is
@@ -165,7 +166,10 @@ static void answer_options(Program* program, Options options) {
     if (options.action == RUN) return;
     program->output_failed = "standard output could not be written"_s;
     if (options.action == SHOW_HELP) write_help(program->out);
-    if (options.action == SHOW_VERSION) write_line(program->out, "Version: 2026-09-15\n"_s);
+    if (options.action == SHOW_VERSION) {
+        write_line(program->out, version_line);
+        put_byte(program->out, '\n');
+    }
     if (options.action == UNKNOWN_OPTION) {
         write_str(program->err, "Unknown CLI arg: '"_s);
         write_str(program->err, options.unknown);
