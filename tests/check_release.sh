@@ -57,7 +57,9 @@ files_below() { (cd "$1" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' '
 
 mkdir "$scratch/zip"
 unzip -q "$zip" -d "$scratch/zip"
-[ "$(files_below "$scratch/zip")" = "LICENSE README.md ferrule.exe " ] || fail "$zip holds $(files_below "$scratch/zip")"
+[ "$(files_below "$scratch/zip")" = "LICENSE README.txt ferrule.exe " ] || fail "$zip holds $(files_below "$scratch/zip")"
+[ "$(grep -c $'\r$' "$scratch/zip/README.txt")" = "$(wc -l < "$scratch/zip/README.txt")" ] ||
+  fail "the Windows README's lines do not all end in CR LF"
 check_program wine "$scratch/zip/ferrule.exe"
 
 # The Linux programs: $1 the processor's name in the tarball, $2 Debian's, $3 what runs a program of it.
