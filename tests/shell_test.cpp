@@ -28,7 +28,7 @@ std::ostream& operator<<(std::ostream& os, const Raw& r) {
 std::vector<Raw> scan_command(const std::string& input, std::string* rest) {
     std::vector<Raw> words;
     Str s = str_of(input);
-    PlainMarks marks = {};
+    OrdinaryMarks marks = {};
     for (;;) {
         RawWord w = scan_raw_word(s, &marks);
         words.push_back({string_of(w.text), w.consumed, w.ends_line != 0});

@@ -2,7 +2,7 @@
 // command's words up to the next control operator, without substitutions and redirections.
 #include "compiler/recognize.h"
 #include "core/fast_paths.h"
-#include "shell/scanner.h"
+#include "shell/syntax.h"
 
 i32 is_substitution_word(Str word) {
     if (word.len == 0) return 0;

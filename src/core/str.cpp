@@ -32,28 +32,36 @@ i32 str_ends_with(Str s, Str suffix) {
     return bytes_equal(s.data + s.len - suffix.len, suffix.data, suffix.len);
 }
 
-i64 str_find_any(Str s, Str set) {
-    if (!s.data || !set.data || s.len == 0) return -1;
-    if (!fast_paths || set.len > 3) {
-        for (i64 i = 0; i < s.len; i++)
-            for (i64 j = 0; j < set.len; j++)
-                if (s.data[i] == set.data[j]) return i;
-        return -1;
-    }
+// The general rule: each byte of s against each byte of the set.
+static i64 find_any_general(Str s, Str set) {
+    for (i64 i = 0; i < s.len; i++)
+        for (i64 j = 0; j < set.len; j++)
+            if (s.data[i] == set.data[j]) return i;
+    return -1;
+}
+
+// The fast kernel: the program's sets have at most three bytes, so a block of s at a time is tested
+// against all of them at once; one byte in a long text is the C library's memchr.
+static i64 find_any_fast(Str s, Str set) {
+    if (set.len > 3) return find_any_general(s, set);
     if (set.len == 1 && s.len > BLOCK_BYTES) {
         const void* hit = __builtin_memchr(s.data, set.data[0], (size_t)s.len);
         return hit ? (const char*)hit - s.data : -1;
     }
-    // The program's sets have at most three bytes: a block of s at a time, against all of them at once.
-    Block c0 = block_of((u8)set.data[0]), c1 = block_of((u8)set.data[set.len > 1 ? 1 : 0]),
-          c2 = block_of((u8)set.data[set.len > 2 ? 2 : 0]);
+    Block first = block_of((u8)set.data[0]), second = block_of((u8)set.data[set.len > 1 ? 1 : 0]),
+          third = block_of((u8)set.data[set.len > 2 ? 2 : 0]);
     for (i64 i = 0; i < s.len; i += BLOCK_BYTES) {
         i64 n = s.len - i < BLOCK_BYTES ? s.len - i : BLOCK_BYTES;
         Block b = block_load(s.data + i, n);
-        i64 k = block_count_before(block_mask((b == c0) | (b == c1) | (b == c2)), n);
+        i64 k = block_count_before(block_mask((b == first) | (b == second) | (b == third)), n);
         if (k < n) return i + k;
     }
     return -1;
+}
+
+i64 str_find_any(Str s, Str set) {
+    if (!s.data || !set.data || s.len == 0) return -1;
+    return fast_or_general(find_any_fast, find_any_general)(s, set);
 }
 
 u8 str_next_byte(Str* s) {
@@ -135,10 +143,8 @@ Str str_strip_quotes(Str s, Str q) {
 
 Cut str_cut(Str s, Str sep) {
     Cut cut = {0, s, Str{0, nullptr}};
-    if (!s.data || s.len == 0 || !sep.data) return cut;
-    const void* hit = __builtin_memchr(s.data, sep.data[0], (size_t)s.len);
-    if (!hit) return cut;
-    i64 i = (const char*)hit - s.data;
+    i64 i = str_find_any(s, str_take(sep, 1));
+    if (i < 0) return cut;
     cut.found = 1;
     cut.head = str_take(s, i);
     cut.tail = str_skip(s, i + 1);

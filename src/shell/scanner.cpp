@@ -3,15 +3,6 @@
 #include "core/fast_paths.h"
 #include "shell/unquote.h"
 
-const Str redirection_operators[REDIRECTION_OPERATOR_COUNT] = {
-    "&>>"_s, "&>|"_s, "&>"_s, ">|"_s, "<<<"_s, "<<-"_s, ">>"_s,
-    "<<"_s,  ">&"_s,  "<&"_s, "<>"_s, ">"_s,   "<"_s,
-};
-
-const Str control_operators[CONTROL_OPERATOR_COUNT] = {
-    ";;&"_s, ";;"_s, ";&"_s, ";"_s, "&&"_s, "&"_s, "||"_s, "|&"_s, "|"_s, "("_s, ")"_s,
-};
-
 static const Str ampersand_redirections[3] = {"&>>"_s, "&>|"_s, "&>"_s};
 
 static i32 match_first(Cursor* cursor, const Str* table, i64 count) {
@@ -20,13 +11,10 @@ static i32 match_first(Cursor* cursor, const Str* table, i64 count) {
     return 0;
 }
 
-i32 match_redirection(Cursor* cursor) {
-    return match_first(cursor, redirection_operators, REDIRECTION_OPERATOR_COUNT);
-}
-
-// The word of the input's first i bytes; plain_end is how far from the start the bytes were all plain.
-static RawWord word_before(Str input, i64 i, i64 consumed, i32 ends_line, i64 plain_end) {
-    return RawWord{Str{i, input.data}, consumed, ends_line, i > 0 && plain_end == i};
+// The word of the input's first i bytes; ordinary_end is how far from the start the bytes were all
+// ordinary.
+static RawWord word_before(Str input, i64 i, i64 consumed, i32 ends_line, i64 ordinary_end) {
+    return RawWord{Str{i, input.data}, consumed, ends_line, i > 0 && ordinary_end == i};
 }
 
 // An operator word at the start of the input; one always matches.
@@ -43,9 +31,8 @@ static i32 is_digit(u8 b) { return b >= '0' && b <= '9'; }
 
 // A comment runs to the next line feed, which is left for the next line.
 static RawWord comment_word(Str input) {
-    const void* lf = __builtin_memchr(input.data, '\n', (size_t)input.len);
-    i64 end = lf ? (const char*)lf - input.data : input.len;
-    return RawWord{Str{0, input.data}, end, 1, 0};
+    i64 end = str_find_any(input, "\n"_s);
+    return RawWord{Str{0, input.data}, end >= 0 ? end : input.len, 1, 0};
 }
 
 // Whether the line feed at i is escaped: make continues a recipe line only with a backslash right
@@ -56,114 +43,107 @@ static i32 is_escaped_line_feed(Str input, i64 i) {
     return i >= 2 && str_at(input, i - 1) == '\r' && str_at(input, i - 2) == '\\';
 }
 
-// The general rule for the byte at *p inside the stretch that the state opened, one byte at a time:
-// its closer ends the stretch ("((" and "[[" need theirs doubled), inside double quotes a backslash
-// takes a byte it escapes with it, and a line feed that no backslash escapes ends the command.
+// The general rule inside the stretch that the state opened: one step of the quoting state machine at
+// *p, unless the byte there is a line feed that no backslash escapes, which ends the command.
 // Returns the position of that line feed, or -1.
-static i64 stretch_byte(Str input, i64* p, i32* state) {
-    i64 i = (*p)++;
-    u8 b = str_at(input, i);
-    i32 more = *p < input.len;
-    if (b == '\n' && !is_escaped_line_feed(input, i)) return i;
-    if (*state == DOUBLE_QUOTED && b == '\\') {
-        if (more && str_find_any(Str{1, input.data + *p}, double_quote_escapes) >= 0) (*p)++;
-        return -1;
-    }
-    if (b != shell_closer(*state)) return -1;
-    if (*state == DOUBLE_PARENTHESISED || *state == DOUBLE_BRACKETED) {
-        if (!more || str_at(input, *p) != b) return -1;
-        (*p)++;
-    }
-    *state = PLAIN;
+static i64 stretch_general(Str input, i64* p, ShellState* state) {
+    if (str_at(input, *p) == '\n' && !is_escaped_line_feed(input, *p)) return *p;
+    ShellStep step = shell_step(input, *p, *state);
+    *p += step.taken;
+    *state = step.state;
     return -1;
 }
 
-// Fast path of stretch_byte: from *p inside the stretch, on to just after its closer, with the state
-// back to plain, or to the line feed that ends the command, or to the end of the input. Only the
-// closer, a line feed and, inside double quotes, a backslash can matter, so the bytes between are
-// searched for, not looked at one by one; what each found byte does is stretch_byte's rule.
-static i64 skip_stretch(Str input, i64* p, i32* state) {
+// For each state, the bytes that can matter inside its stretch: its closer, a line feed and, inside
+// double quotes, the backslash that may escape a closer. Every other byte of a stretch is ordinary.
+static const Str stretch_stops[9] = {""_s, "'\n"_s, "\"\\\n"_s, "`\n"_s, "}\n"_s, ")\n"_s, ")\n"_s, "]\n"_s, "]\n"_s};
+
+// The fast kernel: from *p on, the bytes that cannot matter are searched past, not stepped over one
+// by one; each byte that can is stepped by the general rule, until the stretch or the command ends, or
+// the input does.
+static i64 stretch_fast(Str input, i64* p, ShellState* state) {
     for (;;) {
-        i64 k = str_find_any(Str{input.len - *p, input.data + *p}, shell_stretch_stops[*state]);
+        i64 k = str_find_any(Str{input.len - *p, input.data + *p}, stretch_stops[*state]);
         if (k < 0) {
             *p = input.len;
             return -1;
         }
         *p += k;
-        i64 line_end = stretch_byte(input, p, state);
-        if (line_end >= 0 || *state == PLAIN || *p == input.len) return line_end;
+        i64 line_end = stretch_general(input, p, state);
+        if (line_end >= 0 || *state == UNQUOTED || *p == input.len) return line_end;
     }
 }
 
-RawWord scan_raw_word(Str input, PlainMarks* marks) {
-    // Fast path: most words are a run of plain bytes ended by a blank or a line feed. Those bytes
-    // open, escape or end nothing, and a word that starts with digits is a redirection only when an
-    // operator follows them, so the rules below would cut the same word.
-    i64 run = fast_paths ? shell_plain_run(input, marks) : 0;
+RawWord scan_raw_word(Str input, OrdinaryMarks* marks) {
+    // Most words are a run of ordinary bytes ended by a blank or a line feed. Those bytes open, escape
+    // or end nothing, and a word that starts with digits is a redirection only when an operator
+    // follows them, so the rules below would cut the same word.
+    i64 run = shell_ordinary_run(input, marks);
     if (run > 0 && run < input.len) {
         u8 end = str_at(input, run);
         if (end == ' ' || end == '\t' || end == '\n') return RawWord{Str{run, input.data}, run + 1, end == '\n', 1};
     }
     i64 len = input.len;
-    i64 p = run, plain_end = run;  // the bytes before plain_end are all plain; scanning goes on at p
-    i32 state = PLAIN;
+    i64 p = run, ordinary_end = run;  // the bytes before ordinary_end are all ordinary; scanning goes on at p
+    ShellState state = UNQUOTED;
     if (is_digit(str_at(input, 0))) {
         i64 j = 1;
         while (j < len && is_digit(str_at(input, j))) j++;
         Cursor cursor = {input, j};
         if (match_redirection(&cursor)) return word_before(input, cursor.pos, cursor.pos, 0, 0);
-        p = plain_end = j;
+        p = ordinary_end = j;
     }
     while (p < len) {
-        if (state != PLAIN) {
-            i64 line_end = fast_paths ? skip_stretch(input, &p, &state) : stretch_byte(input, &p, &state);
-            if (line_end >= 0) return word_before(input, line_end, line_end + 1, 1, plain_end);
+        if (state != UNQUOTED) {
+            i64 line_end = fast_or_general(stretch_fast, stretch_general)(input, &p, &state);
+            if (line_end >= 0) return word_before(input, line_end, line_end + 1, 1, ordinary_end);
             continue;
         }
-        i64 i = p++;
+        i64 i = p;
         u8 b = str_at(input, i);
         switch (shell_byte(b)) {
-        case SHELL_PLAIN:
-            if (fast_paths) p = i + shell_plain_run(Str{len - i, input.data + i}, marks);
-            if (plain_end == i) plain_end = p;
+        case SHELL_ORDINARY:
+            p = i + shell_ordinary_run(Str{len - i, input.data + i}, marks);
+            if (ordinary_end == i) ordinary_end = p;
             break;
         case SHELL_BLANK:
-            return word_before(input, i, i + 1, 0, plain_end);
+            return word_before(input, i, i + 1, 0, ordinary_end);
         case SHELL_LINE_FEED:
-            return word_before(input, i, i + 1, 1, plain_end);
+            return word_before(input, i, i + 1, 1, ordinary_end);
         case SHELL_CARRIAGE_RETURN:
-            return word_before(input, i, p < len && str_at(input, p) == '\n' ? i + 2 : i + 1, 1, plain_end);
+            return word_before(input, i, i + 1 < len && str_at(input, i + 1) == '\n' ? i + 2 : i + 1, 1, ordinary_end);
         case SHELL_COMMENT:
             if (i == 0) return comment_word(input);
+            p = i + 1;
             break;
         case SHELL_OPERATOR:
-            return i > 0 ? word_before(input, i, i, 0, plain_end) : operator_word(input);
+            return i > 0 ? word_before(input, i, i, 0, ordinary_end) : operator_word(input);
         case SHELL_BACKSLASH:
-            if (p == len) break;
-            if (str_at(input, p) == '\n') return word_before(input, i, i + 2, 0, plain_end);
-            if (str_at(input, p) == '\r' && p + 1 < len && str_at(input, p + 1) == '\n')
-                return word_before(input, i, i + 3, 0, plain_end);
-            p++;
-            break;
-        default:
-            state = shell_opened_state(b, p < len ? str_at(input, p) : -1);
-            if (state == DOUBLE_PARENTHESISED || state == DOUBLE_BRACKETED) p++;
+            // A backslash before a line feed (or CR LF) continues the line, which ends the word.
+            if (str_starts_with(Str{len - i - 1, input.data + i + 1}, "\n"_s)) return word_before(input, i, i + 2, 0, ordinary_end);
+            if (str_starts_with(Str{len - i - 1, input.data + i + 1}, "\r\n"_s)) return word_before(input, i, i + 3, 0, ordinary_end);
+            [[fallthrough]];
+        default: {
+            ShellStep step = shell_step(input, i, state);
+            p = i + step.taken;
+            state = step.state;
             break;
         }
+        }
     }
-    return RawWord{input, len, 1, plain_end == len};
+    return RawWord{input, len, 1, ordinary_end == len};
 }
 
 void split_shell_line(Str* input, Arena* arena, StrList* words) {
-    PlainMarks marks = {};
+    OrdinaryMarks marks = {};
     Str rest = *input;
     for (;;) {
         RawWord raw = scan_raw_word(rest, &marks);
-        // A raw word never starts with a blank or a line end (either would have ended it there), and a
-        // plain one holds none: trimming changes only a word whose last byte is one.
+        // A raw word never starts with a blank or a line end (either would have ended it there), and an
+        // ordinary one holds none: trimming changes only a word whose last byte is one.
         Str text = raw.text;
-        if (!raw.plain && text.len > 0 && is_space(str_at(text, text.len - 1))) text = str_trim(text);
-        if (text.len > 0) finish_word(text, raw.plain, &marks, arena, words);
+        if (!raw.ordinary && text.len > 0 && is_space(str_at(text, text.len - 1))) text = str_trim(text);
+        if (text.len > 0) finish_word(text, raw.ordinary, &marks, arena, words);
         rest = Str{rest.len - raw.consumed, rest.data + raw.consumed};
         if (raw.ends_line || rest.len == 0) break;
     }

@@ -1,25 +1,18 @@
 // The shell word scanner: cuts the shell command at the front of the input into raw words.
 #pragma once
 #include "core/list.h"
-#include "shell/unquote.h"
+#include "shell/syntax.h"
 
 // One raw word: a slice of the input and how much of the input it used.
 struct RawWord {
     Str text;      // starts at the input's first byte; may be empty
     i64 consumed;  // input bytes used, terminator included; at least 1
     i32 ends_line; // 1 when the shell command ends after this word
-    i32 plain;     // 1 when text is not empty and all its bytes are plain (see shell_plain_run)
+    i32 ordinary;  // 1 when text is not empty and all its bytes are ordinary (see shell_ordinary_run)
 };
 
-enum { REDIRECTION_OPERATOR_COUNT = 13, CONTROL_OPERATOR_COUNT = 11 };
-
-// Ordered tables: the first entry that matches wins, so longer operators stand first.
-extern const Str redirection_operators[REDIRECTION_OPERATOR_COUNT];
-extern const Str control_operators[CONTROL_OPERATOR_COUNT];
-
-i32 match_redirection(Cursor* cursor);
 // The marks carry what earlier words of the same text learnt of its bytes; start them zero.
-RawWord scan_raw_word(Str input, PlainMarks* marks);
+RawWord scan_raw_word(Str input, OrdinaryMarks* marks);
 
 // Consumes one shell command from the front of *input and appends its finished words.
 void split_shell_line(Str* input, Arena* arena, StrList* words);

@@ -1,0 +1,120 @@
+// The shell's byte classes, its quoting state machine, its operators and the run of ordinary bytes.
+#include "shell/syntax.h"
+#include "core/block.h"
+#include "core/fast_paths.h"
+
+const Str double_quote_escapes = "\"$\\`\n"_s;
+
+const Str redirection_operators[REDIRECTION_OPERATOR_COUNT] = {
+    "&>>"_s, "&>|"_s, "&>"_s, ">|"_s, "<<<"_s, "<<-"_s, ">>"_s,
+    "<<"_s,  ">&"_s,  "<&"_s, "<>"_s, ">"_s,   "<"_s,
+};
+
+const Str control_operators[CONTROL_OPERATOR_COUNT] = {
+    ";;&"_s, ";;"_s, ";&"_s, ";"_s, "&&"_s, "&"_s, "||"_s, "|&"_s, "|"_s, "("_s, ")"_s,
+};
+
+i32 match_redirection(Cursor* cursor) {
+    for (const Str& operator_text : redirection_operators)
+        if (cursor_match(cursor, operator_text)) return 1;
+    return 0;
+}
+
+struct ShellBytes {
+    ShellByte kind[256];
+    constexpr ShellBytes() : kind() {
+        for (const char* p = "'\"`{(["; *p; p++) kind[(u8)*p] = SHELL_OPENER;
+        for (const char* p = "&;|<>"; *p; p++) kind[(u8)*p] = SHELL_OPERATOR;
+        kind[(u8)' '] = kind[(u8)'\t'] = SHELL_BLANK;
+        kind[(u8)'\n'] = SHELL_LINE_FEED;
+        kind[(u8)'\r'] = SHELL_CARRIAGE_RETURN;
+        kind[(u8)'#'] = SHELL_COMMENT;
+        kind[(u8)'\\'] = SHELL_BACKSLASH;
+    }
+};
+static constexpr ShellBytes shell_bytes;
+
+ShellByte shell_byte(u8 b) { return shell_bytes.kind[b]; }
+
+static const u8 closers[9] = {0, '\'', '"', '`', '}', ')', ')', ']', ']'};
+
+u8 shell_closer(ShellState state) { return closers[state]; }
+
+static ShellState opened_state(u8 opener, i32 doubled) {
+    switch (opener) {
+    case '\'': return SINGLE_QUOTED;
+    case '"': return DOUBLE_QUOTED;
+    case '`': return BACKQUOTED;
+    case '{': return BRACED;
+    case '(': return doubled ? DOUBLE_PARENTHESISED : PARENTHESISED;
+    default: return doubled ? DOUBLE_BRACKETED : BRACKETED;
+    }
+}
+
+static i32 is_doubling(ShellState state) { return state == DOUBLE_PARENTHESISED || state == DOUBLE_BRACKETED; }
+
+ShellStep shell_step(Str text, i64 i, ShellState state) {
+    u8 b = str_at(text, i);
+    i32 more = i + 1 < text.len;
+    i32 doubled = more && str_at(text, i + 1) == b;
+    if (state != UNQUOTED && b == shell_closer(state)) {
+        if (!is_doubling(state)) return ShellStep{STEP_CLOSER, 1, UNQUOTED};
+        return doubled ? ShellStep{STEP_CLOSER, 2, UNQUOTED} : ShellStep{STEP_ORDINARY, 1, state};
+    }
+    if (b == '\\' && (state == UNQUOTED || state == DOUBLE_QUOTED)) {
+        if (!more) return ShellStep{STEP_ESCAPE, 1, state};
+        if (state == UNQUOTED || str_find_any(Str{1, text.data + i + 1}, double_quote_escapes) >= 0)
+            return ShellStep{STEP_ESCAPE, 2, state};
+        return ShellStep{STEP_ORDINARY, 1, state};
+    }
+    if (state != UNQUOTED || shell_byte(b) != SHELL_OPENER) return ShellStep{STEP_ORDINARY, 1, state};
+    i32 can_double = b == '(' || b == '[';
+    return ShellStep{STEP_OPENER, can_double && doubled ? 2 : 1, opened_state(b, can_double && doubled)};
+}
+
+// The general rule: a byte at a time, by the table.
+static i64 ordinary_run_general(Str s, OrdinaryMarks*) {
+    i64 n = 0;
+    while (n < s.len && shell_byte(str_at(s, n)) == SHELL_ORDINARY) n++;
+    return n;
+}
+
+// Bit i is set when byte i of the aligned block at p fails a quick test for ordinary bytes: below
+// ")", or, once bits 0x20 and 0x40 are set, "`", "{", "|" or "~". The second part takes in ";", "<"
+// and ">", "[" and the backslash, "`", "{" and "|", and also "@", "^" and "~". That is every byte that
+// is not ordinary and a few that are, which the table then decides.
+[[gnu::noinline]] static u32 flagged_in_block(const char* p) {
+    Block b = block_load(p, BLOCK_BYTES);
+    Block folded = b | 0x60;
+    return block_mask((b < 0x29) | (folded == '`') | (folded == '{') | (folded == '|') | (folded == '~'));
+}
+
+// The fast kernel: a block at a time, each aligned block tested once, so that runs that follow one
+// another in the same block reuse its marks. An aligned block lies within one memory page, so reading
+// all of it is safe even where it starts before s or ends after it; the bits of those bytes are never
+// used.
+static i64 ordinary_run_fast(Str s, OrdinaryMarks* marks) {
+    i64 n = 0;
+    while (n < s.len) {
+        const char* at = s.data + n;
+        const char* block = (const char*)((uintptr_t)at & ~(uintptr_t)(BLOCK_BYTES - 1));
+        if (block != marks->block) {
+            marks->block = block;
+            marks->flagged = flagged_in_block(block);
+        }
+        u32 flagged = marks->flagged >> (at - block);
+        if (!flagged) {
+            n += BLOCK_BYTES - (at - block);
+            continue;
+        }
+        n += __builtin_ctz(flagged);
+        if (n >= s.len) return s.len;
+        if (shell_byte(str_at(s, n)) != SHELL_ORDINARY) return n;
+        n++;
+    }
+    return s.len;
+}
+
+i64 shell_ordinary_run(Str s, OrdinaryMarks* marks) {
+    return fast_or_general(ordinary_run_fast, ordinary_run_general)(s, marks);
+}

@@ -1,0 +1,80 @@
+// The shell's syntax as the scanner and the unquoter read it: quoting states, what each byte is to
+// unquoted text, the quoting state machine, the operators, and the run of ordinary bytes.
+#pragma once
+#include "core/str.h"
+
+// The quoting state within one shell word. A stretch opened in unquoted text runs to its closer;
+// there is no nesting.
+enum ShellState : i32 {
+    UNQUOTED = 0,
+    SINGLE_QUOTED = 1,         // from ' to the next '
+    DOUBLE_QUOTED = 2,         // from " to the next " that no backslash escapes
+    BACKQUOTED = 3,            // from ` to the next `
+    BRACED = 4,                // from { to the next }
+    PARENTHESISED = 5,         // from ( to the next )
+    DOUBLE_PARENTHESISED = 6,  // from (( to the next ))
+    BRACKETED = 7,             // from [ to the next ]
+    DOUBLE_BRACKETED = 8,      // from [[ to the next ]]
+};
+
+// The bytes a backslash escapes inside double quotes.
+extern const Str double_quote_escapes;
+
+// What a byte is to unquoted text: ordinary (it stands for itself), or what ends, escapes or opens
+// something.
+enum ShellByte : u8 {
+    SHELL_ORDINARY = 0,
+    SHELL_BLANK,            // space or tab
+    SHELL_LINE_FEED,
+    SHELL_CARRIAGE_RETURN,
+    SHELL_COMMENT,          // "#"
+    SHELL_OPERATOR,         // "&", ";", "|", "<" or ">"
+    SHELL_BACKSLASH,
+    SHELL_OPENER,           // a quote, a backquote, "{", "(" or "["
+};
+ShellByte shell_byte(u8 b);
+
+// The byte that closes the given state's stretch.
+u8 shell_closer(ShellState state);
+
+// What one step of the quoting state machine took.
+enum ShellStepKind : i32 {
+    STEP_ORDINARY,  // a byte that stands for itself in its state
+    STEP_OPENER,    // an opener in unquoted text, "((" and "[[" both bytes
+    STEP_CLOSER,    // the closer of the state's stretch, "))" and "]]" both bytes
+    STEP_ESCAPE,    // a backslash and the byte it escapes; the backslash alone at the end of the text
+};
+
+struct ShellStep {
+    ShellStepKind kind;
+    i64 taken;         // bytes taken: 1, or 2 for a doubled opener or closer and an escape with its byte
+    ShellState state;  // the state after them
+};
+
+// One step of the quoting state machine at text[i], in the given state: a closer ends its stretch
+// (a single ")" or "]" inside "((" or "[[" is ordinary), in unquoted text an opener starts one, a
+// backslash takes the byte it escapes (in unquoted text any, inside double quotes one of
+// double_quote_escapes), and every other byte is ordinary. The scanner and the unquoter both walk
+// words with it, so that they pass through the same states at the same bytes.
+ShellStep shell_step(Str text, i64 i, ShellState state);
+
+enum { REDIRECTION_OPERATOR_COUNT = 13, CONTROL_OPERATOR_COUNT = 11 };
+
+// Ordered tables: the first entry that matches wins, so longer operators stand first.
+extern const Str redirection_operators[REDIRECTION_OPERATOR_COUNT];
+extern const Str control_operators[CONTROL_OPERATOR_COUNT];
+
+// At the first entry of redirection_operators that matches at the cursor, moves past it and gives 1.
+i32 match_redirection(Cursor* cursor);
+
+// What the tests of earlier runs learnt of one aligned block of 16 bytes, kept while a text is read
+// from front to back so that each block is tested once. The zero value knows no block.
+struct OrdinaryMarks {
+    const char* block;  // start of the block tested last, or null
+    u32 flagged;        // bit i: byte i of that block failed the quick test for ordinary bytes
+};
+
+// Length of the run at the front of s of ordinary bytes: no quote, opener, backslash, blank, line
+// end, comment sign or operator byte. The marks must come from earlier runs over the same bytes,
+// unchanged since.
+i64 shell_ordinary_run(Str s, OrdinaryMarks* marks);
