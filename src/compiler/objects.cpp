@@ -12,20 +12,27 @@ static StrNode* find_token(const StrList* list, Str token) {
     return nullptr;
 }
 
+// The general rule: an object's arguments are nodes of its own.
+static StrList arguments_copied(const ParsedCommand* command, Arena* arena) {
+    StrList arguments = {};
+    for (StrNode* node = command->args.head; node; node = node->next) list_append(&arguments, arena, node->value);
+    return arguments;
+}
+
+// The fast side shares them with the command: a command with one source loses nothing from its
+// arguments, and nothing reads them after the objects are built, so its only object takes over the
+// command's nodes (which are the line's words' own) instead of copying them.
+static StrList arguments_shared_with_command(const ParsedCommand* command, Arena* arena) {
+    return command->sources.count == 1 ? command->args : arguments_copied(command, arena);
+}
+
 static CommandObject* new_object(const ParsedCommand* command, Str directory, Str source, Arena* arena) {
     CommandObject* object = (CommandObject*)arena_alloc(arena, 1, sizeof(CommandObject), 8);
     object->directory = directory;
     object->file = source;
     object->output = command->output;
     object->ok = 1;
-    // A command with one source loses nothing from its arguments, and nothing reads them after the
-    // objects are built: its only object takes over the command's nodes instead of copying them.
-    if (fast_paths && command->sources.count == 1) {
-        object->arguments = command->args;
-        return object;
-    }
-    for (StrNode* node = command->args.head; node; node = node->next)
-        list_append(&object->arguments, arena, node->value);
+    object->arguments = fast_or_general(arguments_shared_with_command, arguments_copied)(command, arena);
     return object;
 }
 
@@ -79,7 +86,7 @@ void write_command_objects(Output* out, const CommandChain* chain, i64 total_obj
     }
 }
 
-void trace_command_objects(Output* err, const CommandChain* chain) {
+void trace_command_objects(Output* err, TraceLists* lists, const CommandChain* chain) {
     if (chain->count == 0) {
         write_line(err, "No command object produced."_s);
         return;
@@ -92,7 +99,7 @@ void trace_command_objects(Output* err, const CommandChain* chain) {
         write_json_item(err, "file = "_s, object->file, 0);
         write_json_item(err, "output = "_s, object->output, 0);
         write_str(err, "args = "_s);
-        write_str_list(err, object->arguments);
+        trace_str_list(err, lists, object->arguments);
         put_byte(err, '\n');
     }
     err->indent--;

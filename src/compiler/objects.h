@@ -21,4 +21,4 @@ struct CommandChain {
 
 i64 build_command_objects(const ParsedCommand* command, const DirStack* stack, Arena* arena, CommandChain* chain);
 void write_command_objects(Output* out, const CommandChain* chain, i64 total_objects);
-void trace_command_objects(Output* err, const CommandChain* chain);
+void trace_command_objects(Output* err, TraceLists* lists, const CommandChain* chain);

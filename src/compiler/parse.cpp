@@ -24,10 +24,10 @@ static struct {
     Str slots[VALUE_INDEX_SLOTS];
     i64 count;
     int8_t entry_of_slot[VALUE_INDEX_SLOTS];   // the table position of the entry a slot holds
-    uint64_t by_second_byte[256];              // bit i: value_options[i] has this second byte
-    uint64_t by_length[64];                    // bit i: value_options[i] has this length
-    u8 exact_kind[VALUE_OPTION_COUNT];         // the OptionKind of an entry matched exactly
-    u8 prefix_kind[VALUE_OPTION_COUNT];        // the OptionKind of an entry matched as a prefix
+    u64 by_second_byte[256];              // bit i: value_options[i] has this second byte
+    u64 by_length[64];                    // bit i: value_options[i] has this length
+    OptionKind exact_kind[VALUE_OPTION_COUNT];   // what an entry matched exactly does with its value
+    OptionKind prefix_kind[VALUE_OPTION_COUNT];  // what an entry matched as a prefix does with its value
 } value_option_index;
 
 static u32 fnv1a(Str s) {
@@ -48,13 +48,13 @@ static i64 index_probe(Str key) {
     }
 }
 
-static i32 kind_of_exact(Str option) {
+static OptionKind kind_of_exact(Str option) {
     if (str_equals(option, "-o"_s) || str_equals(option, "--output"_s)) return OPTION_OUTPUT;
     if (str_equals(option, "-x"_s) || str_equals(option, "--language"_s)) return OPTION_LANGUAGE;
     return OPTION_OTHER;
 }
 
-static i32 kind_of_prefix(Str option) {
+static OptionKind kind_of_prefix(Str option) {
     if (str_equals(option, "--output="_s)) return OPTION_OUTPUT;
     if (str_equals(option, "--language="_s)) return OPTION_LANGUAGE;
     return kind_of_exact(option);
@@ -62,10 +62,10 @@ static i32 kind_of_prefix(Str option) {
 
 static void index_fill() {
     for (i64 i = 0; i < VALUE_OPTION_COUNT; i++) {
-        value_option_index.by_second_byte[str_at(value_options[i], 1)] |= (uint64_t)1 << i;
-        value_option_index.by_length[value_options[i].len] |= (uint64_t)1 << i;
-        value_option_index.exact_kind[i] = (u8)kind_of_exact(value_options[i]);
-        value_option_index.prefix_kind[i] = (u8)kind_of_prefix(value_options[i]);
+        value_option_index.by_second_byte[str_at(value_options[i], 1)] |= (u64)1 << i;
+        value_option_index.by_length[value_options[i].len] |= (u64)1 << i;
+        value_option_index.exact_kind[i] = kind_of_exact(value_options[i]);
+        value_option_index.prefix_kind[i] = kind_of_prefix(value_options[i]);
     }
     for (i64 i = 0; i < VALUE_OPTION_COUNT; i++) {
         i64 slot = index_probe(value_options[i]);
@@ -76,14 +76,41 @@ static void index_fill() {
     }
 }
 
-i64 value_option_find(Str token) {
-    if (value_option_index.count == 0) index_fill();
-    // An entry equal to the token has its length and its second byte: a token for which no entry
-    // has both is not hashed at all.
-    if (fast_paths && (token.len < 2 || token.len >= 64)) return -1;
-    if (fast_paths && !(value_option_index.by_length[token.len] & value_option_index.by_second_byte[str_at(token, 1)])) return -1;
+// The general rule: the token is looked up in the index.
+static i64 exact_entry_general(Str token) {
     i64 slot = index_probe(token);
     return value_option_index.slots[slot].data ? value_option_index.entry_of_slot[slot] : -1;
+}
+
+// The fast kernel: an entry equal to the token has its length and its second byte, so a token for
+// which no entry has both is not hashed at all.
+static i64 exact_entry_fast(Str token) {
+    if (token.len < 2 || token.len >= 64) return -1;
+    if (!(value_option_index.by_length[token.len] & value_option_index.by_second_byte[str_at(token, 1)])) return -1;
+    return exact_entry_general(token);
+}
+
+i64 value_option_find(Str token) {
+    if (value_option_index.count == 0) index_fill();
+    return fast_or_general(exact_entry_fast, exact_entry_general)(token);
+}
+
+// The general rule: the first entry, in table order, that the option starts with, or -1.
+static i64 prefix_entry_general(Str option) {
+    for (i64 i = 0; i < VALUE_OPTION_COUNT; i++)
+        if (str_starts_with(option, value_options[i])) return i;
+    return -1;
+}
+
+// The fast kernel: only entries that share the option's second byte can be its prefix, and an entry
+// of two bytes ("-" and that byte) is one, as every option starts with "-"; bits go in table order.
+static i64 prefix_entry_fast(Str option) {
+    u64 candidates = option.len > 1 ? value_option_index.by_second_byte[str_at(option, 1)] : 0;
+    for (; candidates; candidates &= candidates - 1) {
+        i64 entry = __builtin_ctzll(candidates);
+        if (value_options[entry].len == 2 || str_starts_with(option, value_options[entry])) return entry;
+    }
+    return -1;
 }
 
 static const Str c_values[] = {"c"_s, "cpp-output"_s};
@@ -93,7 +120,7 @@ static const Str cxx_header_values[] = {"c++-header"_s, "c++-system-header"_s, "
 static const Str assembler_values[] = {"assembler"_s, "assembler-with-cpp"_s};
 static const Str none_values[] = {"none"_s};
 
-static i32 classify_language(Str value) {
+static Language classify_language(Str value) {
     if (str_equals_any(value, c_values, 2)) return LANG_C;
     if (str_equals_any(value, c_header_values, 1)) return LANG_C_HEADER;
     if (str_equals_any(value, cxx_values, 3)) return LANG_CXX;
@@ -103,7 +130,7 @@ static i32 classify_language(Str value) {
     return LANG_OTHER;
 }
 
-static i32 is_source(Str token, i32 language) {
+static i32 is_source(Str token, Language language) {
     if (language == LANG_C || language == LANG_CXX || language == LANG_ASSEMBLER) return 1;
     if (language != LANG_NONE) return 0;
     Str u = str_strip_suffix(str_strip_suffix(token, "\""_s), "'"_s);
@@ -115,10 +142,10 @@ static i32 is_source(Str token, i32 language) {
 // Per-command parsing state.
 struct ParseState {
     ParsedCommand command;
-    i32 language;  // the class set by the last "-x", or none
+    Language language;  // the class set by the last "-x", or none
 };
 
-static void take_value(ParseState* state, i32 kind, Str value) {
+static void take_value(ParseState* state, OptionKind kind, Str value) {
     if (kind == OPTION_OUTPUT) state->command.output = value;
     if (kind == OPTION_LANGUAGE) state->language = classify_language(value);
 }
@@ -135,16 +162,8 @@ static StrNode* parse_option(ParseState* state, StrList* tokens, StrNode* node) 
         if (value->value.len == 0) list_unlink(tokens, value);
         return after;
     }
-    // Only entries that share the option's second byte can be its prefix, and an entry of two bytes
-    // ("-" and that byte) is one; bits go in table order. The general rule tries every entry.
-    uint64_t candidates = option.len > 1 ? value_option_index.by_second_byte[str_at(option, 1)] : 0;
-    if (!fast_paths) candidates = ((uint64_t)1 << VALUE_OPTION_COUNT) - 1;
-    for (; candidates; candidates &= candidates - 1) {
-        i64 prefix = __builtin_ctzll(candidates);
-        if ((!fast_paths || value_options[prefix].len > 2) && !str_starts_with(option, value_options[prefix])) continue;
-        take_value(state, value_option_index.prefix_kind[prefix], str_skip(option, value_options[prefix].len));
-        break;
-    }
+    i64 prefix = fast_or_general(prefix_entry_fast, prefix_entry_general)(option);
+    if (prefix >= 0) take_value(state, value_option_index.prefix_kind[prefix], str_skip(option, value_options[prefix].len));
     return node->next;
 }
 
@@ -171,14 +190,14 @@ ParsedCommand parse_compiler_command(CompilerInvocation* invocation, Arena* aren
     return state.command;
 }
 
-void trace_parsed_command(Output* err, const ParsedCommand* command) {
+void trace_parsed_command(Output* err, TraceLists* lists, const ParsedCommand* command) {
     write_line(err, "Parsed compiler command:"_s);
     err->indent++;
     write_line(err, command->ok ? "ok = true"_s : "ok = false"_s);
     write_str(err, "source = "_s);
-    write_str_list(err, command->sources);
+    trace_str_list(err, lists, command->sources);
     write_json_item(err, "output = "_s, command->output, 0);
     write_str(err, "args = "_s);
-    write_str_list(err, command->args);
+    trace_str_list(err, lists, command->args);
     err->indent--;
 }

@@ -10,7 +10,7 @@ struct ParsedCommand {
 };
 
 // The language classes that "-x" selects.
-enum Language {
+enum Language : i32 {
     LANG_NONE = 0,
     LANG_C = 1,
     LANG_C_HEADER = 2,
@@ -21,7 +21,7 @@ enum Language {
 };
 
 // What a value-taking option does with its value.
-enum OptionKind { OPTION_OTHER = 0, OPTION_OUTPUT = 1, OPTION_LANGUAGE = 2 };
+enum OptionKind : u8 { OPTION_OTHER = 0, OPTION_OUTPUT = 1, OPTION_LANGUAGE = 2 };
 
 enum { VALUE_OPTION_COUNT = 49, VALUE_INDEX_SLOTS = 256, SOURCE_EXTENSION_COUNT = 9 };
 
@@ -31,4 +31,4 @@ extern const Str source_extensions[SOURCE_EXTENSION_COUNT];
 // The position in value_options of the entry equal to token, found through the hash index, or -1.
 i64 value_option_find(Str token);
 ParsedCommand parse_compiler_command(CompilerInvocation* invocation, Arena* arena);
-void trace_parsed_command(Output* err, const ParsedCommand* command);
+void trace_parsed_command(Output* err, TraceLists* lists, const ParsedCommand* command);

@@ -11,7 +11,8 @@ i32 is_substitution_word(Str word) {
 }
 
 // What a piece of a name that equals one of the names below makes of the word.
-enum NameRule {
+enum NameRule : i32 {
+    NOT_A_NAME = -1,         // the piece equals no name
     NAMES_GCC,               // GCC-style
     NAMES_MSVC,              // MSVC-style
     NAMES_GCC_IF_VERSION,    // GCC-style if the next piece is empty or a version
@@ -20,7 +21,7 @@ enum NameRule {
 
 struct CompilerNameRule {
     Str name;
-    i32 rule;  // a NameRule
+    NameRule rule;
 };
 
 static constexpr CompilerNameRule compiler_names[] = {
@@ -48,18 +49,22 @@ static constexpr NameCandidates name_candidates;
 static_assert(NAME_COUNT <= 8 * sizeof name_candidates.by_first_byte[0],
               "every compiler name needs a bit of the candidate masks: widen NameCandidates' masks");
 
-// The rule of the name a piece equals, or -1. The general rule compares it with every name.
-static i32 rule_of_piece(Str piece) {
-    u32 candidates = (1u << NAME_COUNT) - 1;
-    if (fast_paths)
-        candidates = piece.len > 0 && piece.len <= LONGEST_NAME
-                         ? name_candidates.by_first_byte[str_at(piece, 0)] & name_candidates.by_length[piece.len]
-                         : 0;
+// The rule of the first name among the candidates (bit i: compiler_names[i]) that the piece equals.
+static NameRule rule_among(Str piece, u32 candidates) {
     for (; candidates; candidates &= candidates - 1) {
-        const CompilerNameRule& n = compiler_names[__builtin_ctz(candidates)];
-        if (str_equals(piece, n.name)) return n.rule;
+        const CompilerNameRule& name = compiler_names[__builtin_ctz(candidates)];
+        if (str_equals(piece, name.name)) return name.rule;
     }
-    return -1;
+    return NOT_A_NAME;
+}
+
+// The general rule: the piece against every name.
+static NameRule name_rule_general(Str piece) { return rule_among(piece, (1u << NAME_COUNT) - 1); }
+
+// The fast kernel: only against the names of the piece's first byte and length.
+static NameRule name_rule_fast(Str piece) {
+    if (piece.len == 0 || piece.len > LONGEST_NAME) return NOT_A_NAME;
+    return rule_among(piece, name_candidates.by_first_byte[str_at(piece, 0)] & name_candidates.by_length[piece.len]);
 }
 
 static i32 is_gcc_suffix(Str piece) {
@@ -67,15 +72,15 @@ static i32 is_gcc_suffix(Str piece) {
 }
 
 // Examines the name piece by piece, the pieces being cut at each "-".
-static i32 classify_pieces(Str rest) {
+static CompilerKind classify_pieces(Str rest) {
     while (rest.len > 0) {
         if (str_equals(rest, "clang-cl"_s)) return COMPILER_MSVC;
         Cut cut = str_cut(rest, "-"_s);
         rest = cut.tail;
-        i32 rule = rule_of_piece(cut.head);
+        NameRule rule = fast_or_general(name_rule_fast, name_rule_general)(cut.head);
         if (rule == NAMES_GCC) return COMPILER_GCC;
         if (rule == NAMES_MSVC) return COMPILER_MSVC;
-        if (rule < 0) continue;
+        if (rule == NOT_A_NAME) continue;
         Cut next = str_cut(rest, "-"_s);
         rest = next.tail;
         Str suffix = next.head;
@@ -86,38 +91,40 @@ static i32 classify_pieces(Str rest) {
 }
 
 CompilerName classify_compiler_name(Str word) {
-    Str n = str_trim(word);
-    n = str_strip_quotes(n, "\""_s);
-    n = str_strip_quotes(n, "'"_s);
-    n = str_strip_suffix(n, ".exe"_s);
-    n = str_strip_suffix(n, ".EXE"_s);
-    // Most words name no directory: the last separator is looked for only in those that hold one.
-    for (i64 i = n.len - 1; i >= 0; i--) {
-        if (str_at(n, i) == '/' || str_at(n, i) == '\\') {
-            n = str_skip(n, i + 1);
+    Str name = str_trim(word);
+    name = str_strip_quotes(name, "\""_s);
+    name = str_strip_quotes(name, "'"_s);
+    name = str_strip_suffix(name, ".exe"_s);
+    name = str_strip_suffix(name, ".EXE"_s);
+    // The name is what follows the last separator.
+    for (i64 i = name.len - 1; i >= 0; i--) {
+        if (str_at(name, i) == '/' || str_at(name, i) == '\\') {
+            name = str_skip(name, i + 1);
             break;
         }
     }
-    return CompilerName{classify_pieces(n), n};
+    return CompilerName{classify_pieces(name), name};
 }
 
-// What a word's first byte allows it to be. Most words start with a byte that allows neither and
-// are tokens at once.
-enum { MAY_BE_SUBSTITUTION = 1, MAY_BE_OPERATOR = 2 };
-struct FirstBytes {
-    u8 may[256];
-    constexpr FirstBytes() : may() {
-        may[(u8)'`'] = may[(u8)'$'] = MAY_BE_SUBSTITUTION;
-        const char* operators = ";&|()<>0123456789";
-        for (int i = 0; operators[i]; i++) may[(u8)operators[i]] = MAY_BE_OPERATOR;
+// What a word after the compiler may be, which the walk then tests it for, as flags.
+enum { COULD_BE_SUBSTITUTION = 1, COULD_BE_OPERATOR = 2 };
+
+// The general rule: any word could be either.
+static i32 possible_kinds_general(Str) { return COULD_BE_SUBSTITUTION | COULD_BE_OPERATOR; }
+
+// What a word's first byte allows: most words start with a byte that allows neither and are tokens
+// at once.
+struct KindsByFirstByte {
+    u8 kinds[256];
+    constexpr KindsByFirstByte() : kinds() {
+        kinds[(u8)'`'] = kinds[(u8)'$'] = COULD_BE_SUBSTITUTION;
+        for (const char* p = ";&|()<>0123456789"; *p; p++) kinds[(u8)*p] = COULD_BE_OPERATOR;
     }
 };
-static constexpr FirstBytes first_bytes;
+static constexpr KindsByFirstByte kinds_by_first_byte;
 
-static i32 may_be(Str word) {
-    if (!fast_paths) return MAY_BE_SUBSTITUTION | MAY_BE_OPERATOR;
-    return word.len > 0 ? first_bytes.may[str_at(word, 0)] : 0;
-}
+// The fast kernel: by the word's first byte.
+static i32 possible_kinds_fast(Str word) { return word.len > 0 ? kinds_by_first_byte.kinds[str_at(word, 0)] : 0; }
 
 // A redirection word is an operator, possibly after a file-descriptor number.
 static i32 is_redirection_word(Str word) {
@@ -132,12 +139,12 @@ static i32 is_redirection_word(Str word) {
 CompilerInvocation find_compiler_invocation(StrList* words) {
     CompilerInvocation invocation = {COMPILER_UNKNOWN, Str{}, StrList{}};
     while (words->count > 0) {
-        Str w = words->head->value;
-        if (is_substitution_word(w)) {
+        Str word = words->head->value;
+        if (is_substitution_word(word)) {
             list_pop_front(words);
             continue;
         }
-        CompilerName name = classify_compiler_name(w);
+        CompilerName name = classify_compiler_name(word);
         invocation.compiler = name.name;
         invocation.kind = name.kind;
         if (name.kind != COMPILER_UNKNOWN) break;
@@ -147,16 +154,16 @@ CompilerInvocation find_compiler_invocation(StrList* words) {
     if (words->count == 0) return invocation;
     i64 kept = 1;
     for (StrNode* node = words->head->next; node;) {
-        Str w = node->value;
+        Str word = node->value;
         StrNode* next = node->next;
-        i32 may = may_be(w);
-        if ((may & MAY_BE_SUBSTITUTION) && is_substitution_word(w)) {
+        i32 could_be = fast_or_general(possible_kinds_fast, possible_kinds_general)(word);
+        if ((could_be & COULD_BE_SUBSTITUTION) && is_substitution_word(word)) {
             list_unlink(words, node);
-        } else if ((may & MAY_BE_OPERATOR) && str_equals_any(w, control_operators, CONTROL_OPERATOR_COUNT)) {
+        } else if ((could_be & COULD_BE_OPERATOR) && str_equals_any(word, control_operators, CONTROL_OPERATOR_COUNT)) {
             invocation.tokens = list_cut_before(words, node, kept);
             list_pop_front(words);
             return invocation;
-        } else if ((may & MAY_BE_OPERATOR) && is_redirection_word(w)) {
+        } else if ((could_be & COULD_BE_OPERATOR) && is_redirection_word(word)) {
             // The redirection goes, and its target with it.
             if (next) {
                 next = next->next;
@@ -173,19 +180,19 @@ CompilerInvocation find_compiler_invocation(StrList* words) {
     return invocation;
 }
 
-void trace_shell_words(Output* err, StrList words) {
+void trace_shell_words(Output* err, TraceLists* lists, StrList words) {
     write_line(err, "Tokenized shell line:"_s);
     err->indent++;
-    write_str_list(err, words);
+    trace_str_list(err, lists, words);
     err->indent--;
 }
 
-void trace_compiler_invocation(Output* err, const CompilerInvocation* invocation) {
+void trace_compiler_invocation(Output* err, TraceLists* lists, const CompilerInvocation* invocation) {
     write_line(err, "Detected compiler invocation:"_s);
     err->indent++;
     write_str(err, "Compiler: "_s);
     write_line(err, invocation->compiler);
     write_str(err, "Tokens: "_s);
-    write_str_list(err, invocation->tokens);
+    trace_str_list(err, lists, invocation->tokens);
     err->indent--;
 }

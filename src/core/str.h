@@ -8,6 +8,7 @@ typedef int32_t i32;
 typedef uint8_t u8;
 typedef uint16_t u16;
 typedef uint32_t u32;
+typedef uint64_t u64;
 
 // A slice of bytes: never owning, never NUL-terminated. The zero value is the empty Str with no data.
 struct Str {

@@ -6,11 +6,20 @@
 #include "driver/dirstack.h"
 #include "shell/scanner.h"
 
-static i32 kind_of_fields(Str w1, Str w2, Str w3) {
-    if (!str_ends_with(w1, ":"_s) || !str_equals(w3, "directory"_s)) return SHELL;
-    if (str_equals(w2, "Entering"_s)) return ENTER_DIR;
-    if (str_equals(w2, "Leaving"_s)) return LEAVE_DIR;
+// A directory line's first field ends with a colon and its third is "directory"; its second says
+// whether make enters or leaves.
+static LineKind kind_of_fields(Str maker, Str verb, Str noun) {
+    if (!str_ends_with(maker, ":"_s) || !str_equals(noun, "directory"_s)) return SHELL;
+    if (str_equals(verb, "Entering"_s)) return ENTER_DIR;
+    if (str_equals(verb, "Leaving"_s)) return LEAVE_DIR;
     return SHELL;
+}
+
+// The general rule: the line is cut at its line feed, then its fields at their spaces.
+static LineKind classify_general(Str input) {
+    Cut maker = str_cut(str_cut(input, "\n"_s).head, " "_s);
+    Cut verb = str_cut(maker.tail, " "_s);
+    return kind_of_fields(maker.head, verb.head, str_cut(verb.tail, " "_s).head);
 }
 
 // The text before the next space or line feed, and where the next field starts: none (-1) when the
@@ -21,33 +30,30 @@ static Str next_field(Str rest, i64* next) {
     return str_take(rest, end >= 0 ? end : rest.len);
 }
 
-// The general rule cuts the line at its line feed, then the fields at their spaces. Fast path: the
-// fields are cut one at a time and the line feed is looked for only as far as they reach, since a
-// line that is not a directory line is mostly told by its first field; the fields are the same.
-i32 classify_line(Str input) {
-    if (!fast_paths) {
-        Cut w1 = str_cut(str_cut(input, "\n"_s).head, " "_s);
-        Cut w2 = str_cut(w1.tail, " "_s);
-        return kind_of_fields(w1.head, w2.head, str_cut(w2.tail, " "_s).head);
-    }
+// The fast kernel: the fields are cut one at a time and the line feed is looked for only as far as
+// they reach, since a line that is no directory line is mostly told by its first field.
+static LineKind classify_fast(Str input) {
     i64 next = 0;
-    Str w1 = next_field(input, &next);
-    if (next < 0 || !str_ends_with(w1, ":"_s)) return SHELL;
+    Str maker = next_field(input, &next);
+    if (next < 0 || !str_ends_with(maker, ":"_s)) return SHELL;
     Str rest = str_skip(input, next);
-    Str w2 = next_field(rest, &next);
+    Str verb = next_field(rest, &next);
     if (next < 0) return SHELL;
-    return kind_of_fields(w1, w2, next_field(str_skip(rest, next), &next));
+    return kind_of_fields(maker, verb, next_field(str_skip(rest, next), &next));
 }
+
+LineKind classify_line(Str input) { return fast_or_general(classify_fast, classify_general)(input); }
 
 // What every iteration works with.
 struct Dispatcher {
     Output* out;
     Output* err;
     i32 verbose;
+    TraceLists* trace_lists;  // the trace's memo of the current line's word lists; null without -v
     DirStack stack;
-    Arena line_start;    // the scratch arena's state at the start of every line
-    i64 total_objects;   // entries written so far
-    i32 said;            // the EnterResult flags whose message has been written
+    Arena line_arena_start;   // the scratch arena's state at the start of every line
+    i64 total_objects;        // entries written so far
+    i32 said;                 // the EnterResult flags whose message has been written
 };
 
 // A message of the run's own, on a line of its own at the left margin, written once per run.
@@ -63,7 +69,7 @@ static void say_once(Dispatcher* d, i32 met, i32 flag, Str message) {
 static void enter_line(Dispatcher* d, Str* rest) {
     Str maker = str_cut(*rest, " "_s).head;
     Str path = extract_directory_path(rest);
-    Arena scratch = d->line_start;
+    Arena scratch = d->line_arena_start;
     i32 met = enter_directory(&d->stack, path, maker, &scratch);
     say_once(d, met, ENTER_INTERLEAVED,
              "ferrule: makes running in parallel wrote interleaved directory lines; entries may name the wrong "
@@ -74,26 +80,26 @@ static void enter_line(Dispatcher* d, Str* rest) {
 // One compiler invocation off the front of the words; its memory is kept only when it
 // produced entries.
 static void handle_invocation(Dispatcher* d, StrList* words, Arena* line_arena, CommandChain* chain) {
-    if (d->verbose) trace_shell_words(d->err, *words);
+    if (d->verbose) trace_shell_words(d->err, d->trace_lists, *words);
     Arena scratch = *line_arena;
     CompilerInvocation invocation = find_compiler_invocation(words);
-    if (d->verbose) trace_compiler_invocation(d->err, &invocation);
+    if (d->verbose) trace_compiler_invocation(d->err, d->trace_lists, &invocation);
     ParsedCommand command = parse_compiler_command(&invocation, &scratch);
-    if (d->verbose) trace_parsed_command(d->err, &command);
+    if (d->verbose) trace_parsed_command(d->err, d->trace_lists, &command);
     if (!command.ok) return;
     build_command_objects(&command, &d->stack, &scratch, chain);
     *line_arena = scratch;
 }
 
 static i64 shell_line(Dispatcher* d, Str* rest) {
-    Arena line_arena = d->line_start;
-    list_memo_forget(d->err);
+    Arena line_arena = d->line_arena_start;
+    trace_lists_forget(d->trace_lists);
     StrList words = {};
     CommandChain chain = {};
     split_shell_line(rest, &line_arena, &words);
     while (words.count > 0) handle_invocation(d, &words, &line_arena, &chain);
     if (chain.count > 0) write_command_objects(d->out, &chain, d->total_objects);
-    if (d->verbose) trace_command_objects(d->err, &chain);
+    if (d->verbose) trace_command_objects(d->err, d->trace_lists, &chain);
     return chain.count;
 }
 
@@ -102,13 +108,13 @@ static const Str mode_lines[3] = {
 };
 
 static void run_iteration(Dispatcher* d, Str* rest) {
-    i32 kind = classify_line(*rest);
+    LineKind kind = classify_line(*rest);
     if (d->verbose) write_line(d->err, mode_lines[kind]);
     i64 n = 0;
     if (kind == ENTER_DIR) {
         enter_line(d, rest);
     } else if (kind == LEAVE_DIR) {
-        Arena line_arena = d->line_start;
+        Arena line_arena = d->line_arena_start;
         leave_directory(&d->stack, extract_directory_path(rest), &line_arena);
     } else {
         n = shell_line(d, rest);
@@ -124,7 +130,9 @@ static void run_iteration(Dispatcher* d, Str* rest) {
 }
 
 i64 dispatch_lines(Str input, Str cwd, Arena* main_arena, Output* out, Output* err, i32 verbose) {
-    Dispatcher d = {out, err, verbose, create_dir_stack(main_arena, cwd), *main_arena, 0, 0};
+    TraceLists* trace_lists = verbose ? (TraceLists*)arena_alloc(main_arena, 1, sizeof(TraceLists), 8) : nullptr;
+    DirStack stack = create_dir_stack(main_arena, cwd);
+    Dispatcher d = {out, err, verbose, trace_lists, stack, *main_arena, 0, 0};
     out->indent = 0;
     write_line(out, "["_s);
     out->indent = 1;

@@ -191,7 +191,6 @@ static void say_terminal(Output* err) {
 
 [[noreturn]] static void run(Program* program, i32 verbose, StrList args, Str cwd) {
     Input input = program->input;
-    if (verbose) program->err->list_memo = (ListMemo*)arena_alloc(&program->main_arena, 1, sizeof(ListMemo), 8);
     if (verbose) write_preamble(program->err, args.head->value, cwd, args, input.text.len);
     i64 total = dispatch_lines(input.text, cwd, &program->main_arena, program->out, program->err, verbose);
     if (verbose) write_closing_lines(program->err, total);

@@ -13,7 +13,7 @@ enum : i64 { REGION_RESERVE = (i64)8 << 30, REGION_SMALLEST = 64 << 20, READ_CHU
 enum OptionAction { RUN, SHOW_HELP, SHOW_VERSION, UNKNOWN_OPTION };
 
 struct Options {
-    i32 action;   // one of OptionAction
+    OptionAction action;
     i32 verbose;  // 1 when the trace is wanted
     Str unknown;  // the rejected argument, for UNKNOWN_OPTION
 };

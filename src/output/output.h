@@ -2,20 +2,9 @@
 #pragma once
 #include "core/list.h"
 
-enum { OUTPUT_CAPACITY = 2048, LIST_MEMO_ITEMS = 256, LIST_MEMO_TEXT = 8192 };
+enum { OUTPUT_CAPACITY = 2048 };
 
 typedef void (*FlushFn)(void* sink, i64 length, const char* bytes);
-
-// The item lines of the first list dumped on a line (the line's words), kept so that later dumps of
-// a run of the same nodes (a command's tokens, its arguments, the arguments of its one entry) are
-// copied rather than escaped again.
-struct ListMemo {
-    i64 count;                              // items kept; 0 before the first dump, -1 when they did not fit
-    int8_t indent;                          // the indentation the lines have
-    const StrNode* nodes[LIST_MEMO_ITEMS];  // the items' nodes, in list order
-    i64 ends[LIST_MEMO_ITEMS];              // where each item's line ends in text, past its line feed
-    char text[LIST_MEMO_TEXT];              // the lines, indented; all but the last end in ",\n"
-};
 
 // Created zero-filled, then bound to a sink; not at a line start until the first line feed.
 struct Output {
@@ -25,9 +14,10 @@ struct Output {
     int8_t indent;                 // nesting level, four spaces each; negative counts as 0
     void* sink;                    // handed to flush_fn, never looked at here
     FlushFn flush_fn;              // takes the buffered bytes
-    ListMemo* list_memo;           // the list dumps' memo, or null for none
 };
 
+// The rule every writer follows: the indentation before the first byte of a line, then the byte,
+// the buffer handed to the sink first whenever it is full.
 void put_byte(Output* out, u8 b);
 void write_str(Output* out, Str s);
 void write_line(Output* out, Str s);
@@ -40,6 +30,10 @@ void write_json_item(Output* out, Str label, Str s, i32 more);
 void write_json_items(Output* out, const StrNode* first);
 // A list dump of the trace, ending its line: "[] (list empty)", or "[", the items one deeper, and "]".
 void write_str_list(Output* out, StrList list);
-// The words of a line keep their bytes only until the next line starts: the memo is forgotten there.
-void list_memo_forget(Output* out);
 void flush_output(Output* out);
+
+// For writers that store whole lines straight into a buffer (the trace's memo of word lists): stores
+// the item lines of write_json_items from *node on, each indented by spaces, while the room before
+// limit holds the next one with every byte at its longest escape. Notes where each line ends (as an
+// offset from base) when ends is given, and returns the end of the last; *node is the first not stored.
+char* json_store_items(char* dst, const char* limit, const StrNode** node, i64 spaces, i64* ends, const char* base);

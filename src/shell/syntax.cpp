@@ -3,8 +3,6 @@
 #include "core/block.h"
 #include "core/fast_paths.h"
 
-const Str double_quote_escapes = "\"$\\`\n"_s;
-
 const Str redirection_operators[REDIRECTION_OPERATOR_COUNT] = {
     "&>>"_s, "&>|"_s, "&>"_s, ">|"_s, "<<<"_s, "<<-"_s, ">>"_s,
     "<<"_s,  ">&"_s,  "<&"_s, "<>"_s, ">"_s,   "<"_s,
@@ -36,41 +34,7 @@ static constexpr ShellBytes shell_bytes;
 
 ShellByte shell_byte(u8 b) { return shell_bytes.kind[b]; }
 
-static const u8 closers[9] = {0, '\'', '"', '`', '}', ')', ')', ']', ']'};
-
-u8 shell_closer(ShellState state) { return closers[state]; }
-
-static ShellState opened_state(u8 opener, i32 doubled) {
-    switch (opener) {
-    case '\'': return SINGLE_QUOTED;
-    case '"': return DOUBLE_QUOTED;
-    case '`': return BACKQUOTED;
-    case '{': return BRACED;
-    case '(': return doubled ? DOUBLE_PARENTHESISED : PARENTHESISED;
-    default: return doubled ? DOUBLE_BRACKETED : BRACKETED;
-    }
-}
-
-static i32 is_doubling(ShellState state) { return state == DOUBLE_PARENTHESISED || state == DOUBLE_BRACKETED; }
-
-ShellStep shell_step(Str text, i64 i, ShellState state) {
-    u8 b = str_at(text, i);
-    i32 more = i + 1 < text.len;
-    i32 doubled = more && str_at(text, i + 1) == b;
-    if (state != UNQUOTED && b == shell_closer(state)) {
-        if (!is_doubling(state)) return ShellStep{STEP_CLOSER, 1, UNQUOTED};
-        return doubled ? ShellStep{STEP_CLOSER, 2, UNQUOTED} : ShellStep{STEP_ORDINARY, 1, state};
-    }
-    if (b == '\\' && (state == UNQUOTED || state == DOUBLE_QUOTED)) {
-        if (!more) return ShellStep{STEP_ESCAPE, 1, state};
-        if (state == UNQUOTED || str_find_any(Str{1, text.data + i + 1}, double_quote_escapes) >= 0)
-            return ShellStep{STEP_ESCAPE, 2, state};
-        return ShellStep{STEP_ORDINARY, 1, state};
-    }
-    if (state != UNQUOTED || shell_byte(b) != SHELL_OPENER) return ShellStep{STEP_ORDINARY, 1, state};
-    i32 can_double = b == '(' || b == '[';
-    return ShellStep{STEP_OPENER, can_double && doubled ? 2 : 1, opened_state(b, can_double && doubled)};
-}
+const u8 shell_closers[9] = {0, '\'', '"', '`', '}', ')', ')', ']', ']'};
 
 // The general rule: a byte at a time, by the table.
 static i64 ordinary_run_general(Str s, OrdinaryMarks*) {

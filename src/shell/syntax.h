@@ -18,7 +18,7 @@ enum ShellState : i32 {
 };
 
 // The bytes a backslash escapes inside double quotes.
-extern const Str double_quote_escapes;
+inline constexpr Str double_quote_escapes = "\"$\\`\n"_s;
 
 // What a byte is to unquoted text: ordinary (it stands for itself), or what ends, escapes or opens
 // something.
@@ -34,8 +34,8 @@ enum ShellByte : u8 {
 };
 ShellByte shell_byte(u8 b);
 
-// The byte that closes the given state's stretch.
-u8 shell_closer(ShellState state);
+// The byte that closes each state's stretch.
+extern const u8 shell_closers[9];
 
 // What one step of the quoting state machine took.
 enum ShellStepKind : i32 {
@@ -55,8 +55,35 @@ struct ShellStep {
 // (a single ")" or "]" inside "((" or "[[" is ordinary), in unquoted text an opener starts one, a
 // backslash takes the byte it escapes (in unquoted text any, inside double quotes one of
 // double_quote_escapes), and every other byte is ordinary. The scanner and the unquoter both walk
-// words with it, so that they pass through the same states at the same bytes.
-ShellStep shell_step(Str text, i64 i, ShellState state);
+// words with it, so that they pass through the same states at the same bytes. It is defined here so
+// that the loops of both inline it.
+inline ShellStep shell_step(Str text, i64 i, ShellState state) {
+    u8 b = str_at(text, i);
+    i32 more = i + 1 < text.len;
+    if (state == UNQUOTED) {
+        if (b == '\\') return ShellStep{STEP_ESCAPE, more ? 2 : 1, UNQUOTED};
+        if (shell_byte(b) != SHELL_OPENER) return ShellStep{STEP_ORDINARY, 1, UNQUOTED};
+        i32 doubled = (b == '(' || b == '[') && more && str_at(text, i + 1) == b;
+        switch (b) {
+        case '\'': return ShellStep{STEP_OPENER, 1, SINGLE_QUOTED};
+        case '"': return ShellStep{STEP_OPENER, 1, DOUBLE_QUOTED};
+        case '`': return ShellStep{STEP_OPENER, 1, BACKQUOTED};
+        case '{': return ShellStep{STEP_OPENER, 1, BRACED};
+        case '(': return doubled ? ShellStep{STEP_OPENER, 2, DOUBLE_PARENTHESISED} : ShellStep{STEP_OPENER, 1, PARENTHESISED};
+        default: return doubled ? ShellStep{STEP_OPENER, 2, DOUBLE_BRACKETED} : ShellStep{STEP_OPENER, 1, BRACKETED};
+        }
+    }
+    if (b == shell_closers[state]) {
+        if (state != DOUBLE_PARENTHESISED && state != DOUBLE_BRACKETED) return ShellStep{STEP_CLOSER, 1, UNQUOTED};
+        if (more && str_at(text, i + 1) == b) return ShellStep{STEP_CLOSER, 2, UNQUOTED};
+        return ShellStep{STEP_ORDINARY, 1, state};
+    }
+    if (b != '\\' || state != DOUBLE_QUOTED) return ShellStep{STEP_ORDINARY, 1, state};
+    if (!more) return ShellStep{STEP_ESCAPE, 1, state};
+    for (i64 k = 0; k < double_quote_escapes.len; k++)
+        if (str_at(text, i + 1) == str_at(double_quote_escapes, k)) return ShellStep{STEP_ESCAPE, 2, state};
+    return ShellStep{STEP_ORDINARY, 1, state};
+}
 
 enum { REDIRECTION_OPERATOR_COUNT = 13, CONTROL_OPERATOR_COUNT = 11 };
 

@@ -11,10 +11,11 @@ struct ByteBuffer {
     i64 count;     // bytes written so far
 };
 
-static void push_bytes(ByteBuffer* buffer, Str bytes) {
-    if (bytes.len > buffer->capacity - buffer->count) fail("internal error: word buffer overflow"_s);
-    __builtin_memcpy(buffer->data + buffer->count, bytes.data, (size_t)bytes.len);
-    buffer->count += bytes.len;
+static void push_bytes(ByteBuffer* buffer, const char* bytes, i64 n) {
+    if (n > buffer->capacity - buffer->count) fail("internal error: word buffer overflow"_s);
+    if (n == 1) buffer->data[buffer->count] = *bytes;
+    else __builtin_memcpy(buffer->data + buffer->count, bytes, (size_t)n);
+    buffer->count += n;
 }
 
 // A word whose text before its first slash or backslash ends in a dot, or in a letter and a colon, is
@@ -45,13 +46,24 @@ static Str kept_of_step(Str taken, ShellStep step, ShellState before) {
     }
 }
 
-// The bytes at the front of rest that are kept as they are, taken in bulk: a run of ordinary bytes in
-// unquoted text, everything up to the closing quote inside single quotes, none in the other states.
-static i64 literal_run(ShellState state, Str rest, OrdinaryMarks* marks) {
+// How many bytes at the front of rest are kept as they are and can be copied in bulk. The general rule:
+// none, every byte goes through the state machine.
+static i64 literal_run_general(ShellState, Str, OrdinaryMarks*) { return 0; }
+
+// The fast kernel: a run of ordinary bytes in unquoted text, and in a stretch everything before the
+// next byte that can be more than itself, its closer or, inside double quotes, a backslash. Single
+// quotes often hold long texts, searched for their closer; other stretches are short, and a plain
+// loop finds their end soonest.
+static i64 literal_run_fast(ShellState state, Str rest, OrdinaryMarks* marks) {
     if (state == UNQUOTED) return shell_ordinary_run(rest, marks);
-    if (state != SINGLE_QUOTED) return 0;
-    i64 quote = str_find_any(rest, "'"_s);
-    return quote >= 0 ? quote : rest.len;
+    if (state == SINGLE_QUOTED) {
+        i64 quote = str_find_any(rest, "'"_s);
+        return quote >= 0 ? quote : rest.len;
+    }
+    u8 closer = shell_closers[state], escape = state == DOUBLE_QUOTED ? '\\' : closer;
+    i64 n = 0;
+    while (n < rest.len && str_at(rest, n) != closer && str_at(rest, n) != escape) n++;
+    return n;
 }
 
 // The finished word in the arena, the unused rest of its room given back. The marks must be valid
@@ -62,15 +74,16 @@ static Str unquote_word(Str word, Arena* arena, OrdinaryMarks* marks) {
     ShellState state = UNQUOTED;
     Str rest = word;
     while (rest.len > 0) {
-        i64 run = literal_run(state, rest, marks);
+        i64 run = fast_or_general(literal_run_fast, literal_run_general)(state, rest, marks);
         if (run > 0) {
-            push_bytes(&out, str_take(rest, run));
-            rest = str_skip(rest, run);
+            push_bytes(&out, rest.data, run);
+            rest = Str{rest.len - run, rest.data + run};
             continue;
         }
         ShellStep step = shell_step(rest, 0, state);
-        push_bytes(&out, kept_of_step(str_take(rest, step.taken), step, state));
-        rest = str_skip(rest, step.taken);
+        Str kept = kept_of_step(Str{step.taken, rest.data}, step, state);
+        push_bytes(&out, kept.data, kept.len);
+        rest = Str{rest.len - step.taken, rest.data + step.taken};
         state = step.state;
     }
     arena_rewind(arena, out.data + out.count);
