@@ -1,18 +1,22 @@
-// The platform operations in POSIX terms, and the process entry that hands argv to them.
+// The platform operations in POSIX terms.
 #include <errno.h>
-#include <signal.h>
-#include <stdlib.h>
 #include <string.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include "core/fail.h"
 #include "core/utf16.h"
-#include "driver/entry.h"
+#include "output/sink.h"
+#include "platform/posix/platform_posix.h"
 #include "platform/platform.h"
 
-static int saved_argc;     // the process arguments, kept by main for load_arguments
+static int saved_argc;     // the process arguments, kept by main for platform_load_arguments
 static char** saved_argv;
+
+void platform_keep_arguments(int argc, char** argv) {
+    saved_argc = argc;
+    saved_argv = argv;
+}
 
 static int fd_of(OsHandle handle) { return (int)(intptr_t)handle; }
 
@@ -102,11 +106,3 @@ Str platform_current_directory(Arena* arena) {
 }
 
 [[noreturn]] void platform_exit(i32 status) { _exit(status); }
-
-int main(int argc, char** argv) {
-    saved_argc = argc;
-    saved_argv = argv;
-    // A reader that goes away must make writes fail, as on Windows, not end the process unreported.
-    signal(SIGPIPE, SIG_IGN);
-    run_ferrule();
-}

@@ -1,45 +1,9 @@
 // The platform operations on Windows, called straight from KERNEL32 and SHELL32 with no C runtime.
 #include "core/fail.h"
 #include "core/utf16.h"
-#include "driver/entry.h"
+#include "output/sink.h"
 #include "platform/platform.h"
-
-typedef int BOOL;
-typedef unsigned long DWORD;
-typedef void* HANDLE;
-typedef wchar_t WCHAR;
-
-#define WINAPI __stdcall
-extern "C" {
-__declspec(dllimport) void* WINAPI VirtualAlloc(void* address, size_t size, DWORD type, DWORD protect);
-__declspec(dllimport) HANDLE WINAPI GetStdHandle(DWORD which);
-__declspec(dllimport) BOOL WINAPI GetConsoleMode(HANDLE handle, DWORD* mode);
-__declspec(dllimport) BOOL WINAPI ReadFile(HANDLE handle, void* buffer, DWORD count, DWORD* read, void* overlapped);
-__declspec(dllimport) BOOL WINAPI WriteFile(HANDLE handle, const void* buffer, DWORD count, DWORD* written, void* overlapped);
-__declspec(dllimport) BOOL WINAPI WriteConsoleW(HANDLE handle, const void* units, DWORD count, DWORD* written, void* reserved);
-__declspec(dllimport) WCHAR* WINAPI GetCommandLineW(void);
-__declspec(dllimport) WCHAR** WINAPI CommandLineToArgvW(const WCHAR* line, int* count);
-__declspec(dllimport) DWORD WINAPI GetCurrentDirectoryW(DWORD length, WCHAR* buffer);
-__declspec(dllimport) DWORD WINAPI GetLastError(void);
-__declspec(dllimport) DWORD WINAPI FormatMessageW(DWORD flags, const void* source, DWORD id, DWORD language,
-                                                  WCHAR* buffer, DWORD size, void* arguments);
-__declspec(dllimport) __attribute__((noreturn)) void WINAPI ExitProcess(unsigned int status);
-}
-
-enum : DWORD {
-    MEM_COMMIT = 0x1000,
-    MEM_RESERVE = 0x2000,
-    PAGE_READWRITE = 0x04,
-    STD_INPUT_HANDLE = (DWORD)-10,
-    STD_OUTPUT_HANDLE = (DWORD)-11,
-    STD_ERROR_HANDLE = (DWORD)-12,
-    ERROR_HANDLE_EOF = 38,
-    ERROR_BROKEN_PIPE = 109,
-    ERROR_NO_DATA = 232,
-    ERROR_PIPE_NOT_CONNECTED = 233,
-    FORMAT_MESSAGE_IGNORE_INSERTS = 0x200,
-    FORMAT_MESSAGE_FROM_SYSTEM = 0x1000,
-};
+#include "platform/windows/win32.h"
 
 void* platform_reserve(i64 size) { return VirtualAlloc(nullptr, (size_t)size, MEM_RESERVE, PAGE_READWRITE); }
 
@@ -125,50 +89,3 @@ Str platform_current_directory(Arena* arena) {
 }
 
 [[noreturn]] void platform_exit(i32 status) { ExitProcess((unsigned int)status); }
-
-// The compiler emits calls to these for block copies and zero-filling; there is no C library.
-extern "C" {
-void* memset(void* dst, int value, size_t n) {
-    void* d = dst;
-    __asm__ volatile("rep stosb" : "+D"(d), "+c"(n) : "a"(value) : "memory");
-    return dst;
-}
-
-void* memcpy(void* dst, const void* src, size_t n) {
-    void* d = dst;
-    __asm__ volatile("rep movsb" : "+D"(d), "+S"(src), "+c"(n) : : "memory");
-    return dst;
-}
-
-void* memmove(void* dst, const void* src, size_t n) {
-    unsigned char* d = (unsigned char*)dst;
-    const unsigned char* s = (const unsigned char*)src;
-    if (d < s) return memcpy(dst, src, n);
-    while (n--) d[n] = s[n];
-    return dst;
-}
-
-int memcmp(const void* a, const void* b, size_t n) {
-    const unsigned char* x = (const unsigned char*)a;
-    const unsigned char* y = (const unsigned char*)b;
-    for (size_t i = 0; i < n; i++)
-        if (x[i] != y[i]) return x[i] < y[i] ? -1 : 1;
-    return 0;
-}
-
-void* memchr(const void* s, int c, size_t n) {
-    const unsigned char* p = (const unsigned char*)s;
-    for (size_t i = 0; i < n; i++)
-        if (p[i] == (unsigned char)c) return (void*)(p + i);
-    return nullptr;
-}
-
-size_t strlen(const char* s) {
-    size_t n = 0;
-    while (s[n]) n++;
-    return n;
-}
-
-// The process starts here: no C runtime runs before or after.
-[[noreturn]] void ferrule_start(void) { run_ferrule(); }
-}
