@@ -133,9 +133,9 @@ static Language classify_language(Str value) {
 static i32 is_source(Str token, Language language) {
     if (language == LANG_C || language == LANG_CXX || language == LANG_ASSEMBLER) return 1;
     if (language != LANG_NONE) return 0;
-    Str u = str_strip_suffix(str_strip_suffix(token, "\""_s), "'"_s);
+    Str unquoted = str_strip_suffix(str_strip_suffix(token, "\""_s), "'"_s);
     for (i64 i = 0; i < SOURCE_EXTENSION_COUNT; i++)
-        if (str_ends_with(u, source_extensions[i])) return 1;
+        if (str_ends_with(unquoted, source_extensions[i])) return 1;
     return 0;
 }
 

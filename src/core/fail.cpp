@@ -16,7 +16,7 @@ static void write_all(OsHandle handle, Str s) {
         s = str_skip(s, written);
 }
 
-void fail_write_plain(Str what) {
+void fail_write_unbuffered(Str what) {
     OsHandle err = platform_std_handle(STD_ERROR);
     write_all(err, "ferrule: "_s);
     write_all(err, what);
@@ -26,7 +26,7 @@ void fail_write_plain(Str what) {
 // Without a handler (before start-up, or in tests) the message goes straight to standard error.
 [[noreturn]] static void fail_with(Str what, i32 out_of_memory) {
     if (fail_handler) fail_handler(fail_context, what, out_of_memory);
-    fail_write_plain(what);
+    fail_write_unbuffered(what);
     platform_exit(1);
 }
 

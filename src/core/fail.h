@@ -2,7 +2,7 @@
 #pragma once
 #include "core/str.h"
 
-// Receives the plain-words description of the condition, and whether it is that memory ran out;
+// Receives the description of the condition in words, and whether it is that memory ran out;
 // never returns.
 typedef void (*FailHandler)(void* context, Str what, i32 out_of_memory);
 
@@ -17,4 +17,4 @@ typedef void (*FailHandler)(void* context, Str what, i32 out_of_memory);
 void fail_set_handler(FailHandler handler, void* context);
 
 // Writes "ferrule: ", the description and a line feed straight to standard error, unbuffered.
-void fail_write_plain(Str what);
+void fail_write_unbuffered(Str what);

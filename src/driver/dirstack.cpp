@@ -9,8 +9,8 @@ static const Str directory_quotes = "'\"`"_s;
 static Str after_space(Str s) { return str_cut(s, " "_s).tail; }
 
 Str extract_directory_path(Str* input) {
-    Str b = after_space(after_space(*input));
-    Str point = str_trim_left(after_space(b));
+    Str from_third = after_space(after_space(*input));
+    Str point = str_trim_left(after_space(from_third));
     Str path = {};
     if (point.len > 0 && str_find_any(str_take(point, 1), directory_quotes) == 0) {
         point = str_skip(point, 1);

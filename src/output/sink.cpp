@@ -23,7 +23,7 @@ enum DecodeStatus { DECODED, REJECTED, INCOMPLETE };
 
 // One decoded character: its UTF-16 units and the bytes it used.
 struct Decoded {
-    i32 status;
+    DecodeStatus status;
     u16 units[2];
     i64 unit_count;
     i64 used;

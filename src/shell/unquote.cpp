@@ -52,7 +52,7 @@ static i64 literal_run_general(ShellState, Str, OrdinaryMarks*) { return 0; }
 
 // The fast kernel: a run of ordinary bytes in unquoted text, and in a stretch everything before the
 // next byte that can be more than itself, its closer or, inside double quotes, a backslash. Single
-// quotes often hold long texts, searched for their closer; other stretches are short, and a plain
+// quotes often hold long texts, searched for their closer; other stretches are short, and a simple
 // loop finds their end soonest.
 static i64 literal_run_fast(ShellState state, Str rest, OrdinaryMarks* marks) {
     if (state == UNQUOTED) return shell_ordinary_run(rest, marks);
