@@ -265,25 +265,6 @@ TEST(Document, WorkedExample) {
         "        \"util.c\"\n    ]\n    \n-> +2 command objects (total = 2)\n"), std::string::npos) << r.err;
 }
 
-TEST(Document, TraceOfACommandAfterCd) {
-    Outcome r = run("cd src && gcc -c x.c\n", true);
-    EXPECT_NE(r.err.find(
-        "Parsing mode: SHELL\nTokenized shell line:\n    [\n        \"cd\",\n        \"src\",\n        \"&&\",\n"
-        "        \"gcc\",\n        \"-c\",\n        \"x.c\"\n    ]\nDetected compiler invocation:\n"
-        "    Compiler: gcc\n    Tokens: [\n        \"gcc\",\n        \"-c\",\n        \"x.c\"\n    ]\n"),
-        std::string::npos) << r.err;
-}
-
-TEST(Document, InvocationsWithoutEntries) {
-    Outcome r = run("echo hi\ncl /c x.c\n", true);
-    EXPECT_EQ(r.out, "[\n]\n");
-    EXPECT_NE(r.err.find("    Compiler: unknown or not found\n    Tokens: [] (list empty)\n"
-                         "Parsed compiler command:\n    ok = false\n    source = [] (list empty)\n"
-                         "    output = \"\"\n    args = [] (list empty)\nNo command object produced.\n"),
-              std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("    Compiler: cl\n"), std::string::npos);
-}
-
 TEST(Document, CommasJoinEntriesAcrossCommandsAndLines) {
     Outcome r = run("gcc -c a.c && gcc -c b.c\nls\ngcc -c \"c d.c\" -o 'q\"\\\\'\n", true);
     EXPECT_NE(r.err.find("-> +2 command objects (total = 2)\n"), std::string::npos) << r.err;

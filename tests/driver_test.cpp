@@ -4,7 +4,7 @@
 #include "driver/dirstack.h"
 #include "driver/dispatch.h"
 #include "driver/entry.h"
-#include "expected_help.h"
+#include "command_line_cases.h"
 #include "fake_platform.h"
 
 namespace {
@@ -29,27 +29,15 @@ Outcome run(std::vector<std::string> args, const std::string& input = "") {
 }
 
 TEST(Entry, OptionsDecideByTheFirstEndingArgument) {
-    struct Case { std::vector<std::string> args; int status; std::string out, err; } cases[] = {
-        {{"ferrule", "--help"}, 0, expected_help("ferrule"), ""},
-        {{"ferrule", "-h", "--bogus"}, 0, expected_help("ferrule"), ""},
-        {{"ferrule", "-v", "--help"}, 0, expected_help("ferrule"), ""},
-        {{"ferrule", "--version"}, 0, "Version: " FERRULE_VERSION "\n\n", ""},
-        {{"ferrule", "--version", "--bogus"}, 0, "Version: " FERRULE_VERSION "\n\n", ""},
-        {{"ferrule", "--bogus", "--version"}, 1, "", "Unknown CLI arg: '--bogus'\n\n"},
-        {{"ferrule", ""}, 1, "", "Unknown CLI arg: ''\n\n"},
-        {{"ferrule", "-V"}, 1, "", "Unknown CLI arg: '-V'\n\n"},
-        {{"ferrule", "-vh"}, 1, "", "Unknown CLI arg: '-vh'\n\n"},
-        {{"ferrule", "--Verbose"}, 1, "", "Unknown CLI arg: '--Verbose'\n\n"},
-        {{"ferrule", "--verbose=1"}, 1, "", "Unknown CLI arg: '--verbose=1'\n\n"},
-        {{"-h"}, 0, "[\n]\n", ""},
-        {{"ferrule"}, 0, "[\n]\n", ""},
-    };
-    for (const Case& c : cases) {
-        Outcome r = run(c.args, "");
-        EXPECT_EQ(r.status, c.status) << c.args.back();
-        EXPECT_EQ(r.out, c.out) << c.args.back();
-        EXPECT_EQ(r.err, c.err) << c.args.back();
+    for (const CommandLineCase& c : command_line_cases("ferrule")) {
+        std::vector<std::string> args = {"ferrule"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Outcome r = run(args, "");
+        EXPECT_EQ(r.status, c.status) << args.back();
+        EXPECT_EQ(r.out, c.out) << args.back();
+        EXPECT_EQ(r.err, c.err) << args.back();
     }
+    EXPECT_EQ(run({"-h"}, "").out, "[\n]\n") << "the program path is never an option";
 }
 
 // Help, version and an unknown argument read no input; a run reads all of it.
@@ -393,35 +381,64 @@ TEST(Dispatch, InterleavedDirectoryLinesAreSaidOnce) {
     }
 }
 
-TEST(Dispatch, VerboseTraceOfATranscript) {
-    std::string input =
-        "make: Entering directory '/src'\n"
-        "\n"
-        "gcc -c \\\n  a.c\n"
-        "make: Leaving directory '/src'\n";
-    Outcome r = run({"ferrule", "-v"}, input);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out,
-              "[\n    {\n        \"directory\": \"/src\",\n        \"file\": \"a.c\",\n"
-              "        \"arguments\": [\n            \"gcc\",\n            \"-c\",\n            \"a.c\"\n"
-              "        ]\n    }\n]\n");
-    std::string summary0 = "-> +0 command objects (total = 0)\n\n---\n\n";
-    std::string list = "[\n        \"gcc\",\n        \"-c\",\n        \"a.c\"\n    ]\n";
-    EXPECT_EQ(r.err,
-              "ferrule\nVersion: " FERRULE_VERSION "\nVerbose mode: true\nDirectory: \"/work\"\n"
-              "CLI args: [\n    \"ferrule\",\n    \"-v\"\n]\nInput len: " + std::to_string(input.size()) +
-              "\n====\n\n"
-              "Parsing mode: ENTER DIR\n" + summary0 +
-              "Parsing mode: SHELL\nNo command object produced.\n" + summary0 +
-              "Parsing mode: SHELL\nTokenized shell line:\n    " + list +
-              "Detected compiler invocation:\n    Compiler: gcc\n    Tokens: " + list +
-              "Parsed compiler command:\n    ok = true\n    source = [\n        \"a.c\"\n    ]\n"
-              "    output = \"\"\n    args = " + list +
-              "Produced command objects:\n    ok = true\n    directory = \"/src\"\n    file = \"a.c\"\n"
-              "    output = \"\"\n    args = " + list + "    \n"
-              "-> +1 command objects (total = 1)\n\n---\n\n"
-              "Parsing mode: LEAVE DIR\n-> +0 command objects (total = 1)\n\n---\n\n"
-              "\nTotal command objects: 1\nferrule is done.\n");
+// A list dump of the trace at the given nesting level.
+std::string dump(const std::vector<std::string>& items, int level) {
+    if (items.empty()) return "[] (list empty)\n";
+    std::string pad(4 * level, ' '), text = "[\n";
+    for (size_t i = 0; i < items.size(); i++) text += pad + "    \"" + items[i] + (i + 1 < items.size() ? "\",\n" : "\"\n");
+    return text + pad + "]\n";
+}
+
+std::string summary(int added, int total) {
+    return "-> +" + std::to_string(added) + " command objects (total = " + std::to_string(total) + ")\n\n---\n\n";
+}
+
+// The trace of a shell line whose one compiler command gives one entry without output.
+std::string one_entry(const std::vector<std::string>& words, const std::vector<std::string>& args, const std::string& file,
+                      const std::string& directory) {
+    return "Parsing mode: SHELL\nTokenized shell line:\n    " + dump(words, 1) + "Detected compiler invocation:\n    Compiler: " +
+           args[0] + "\n    Tokens: " + dump(args, 1) + "Parsed compiler command:\n    ok = true\n    source = " +
+           dump({file}, 1) + "    output = \"\"\n    args = " + dump(args, 1) +
+           "Produced command objects:\n    ok = true\n    directory = \"" + directory + "\"\n    file = \"" + file +
+           "\"\n    output = \"\"\n    args = " + dump(args, 1) + "    \n";
+}
+
+// The trace of a shell line whose words give no entry, invocation by invocation: its compiler, or none.
+std::string no_entry(const std::vector<std::string>& words, const std::string& compiler) {
+    std::vector<std::string> tokens = compiler.empty() ? std::vector<std::string>{} : words;
+    return "Parsing mode: SHELL\nTokenized shell line:\n    " + dump(words, 1) + "Detected compiler invocation:\n    Compiler: " +
+           (compiler.empty() ? "unknown or not found" : compiler) + "\n    Tokens: " + dump(tokens, 1) +
+           "Parsed compiler command:\n    ok = false\n    source = [] (list empty)\n    output = \"\"\n"
+           "    args = [] (list empty)\nNo command object produced.\n";
+}
+
+// The -v trace of whole runs, from the preamble to the closing lines: each iteration's mode, a shell
+// line's words, invocation, parsed command and entries, and each iteration's summary.
+TEST(Dispatch, VerboseTraces) {
+    std::vector<std::string> compile = {"gcc", "-c", "a.c"};
+    std::string enter = "Parsing mode: ENTER DIR\n", leave = "Parsing mode: LEAVE DIR\n";
+    std::string blank = "Parsing mode: SHELL\nNo command object produced.\n";
+    struct Case { std::vector<std::string> args; std::string input, trace; int total; } cases[] = {
+        {{"-v"}, "make: Entering directory '/src'\n\ngcc -c \\\n  a.c\nmake: Leaving directory '/src'\n",
+         enter + summary(0, 0) + blank + summary(0, 0) + one_entry(compile, compile, "a.c", "/src") + summary(1, 1) +
+             leave + summary(0, 1), 1},
+        {{"--verbose"}, "make: Entering directory '/src'\nmake[1]: Entering directory '/src/lib'\n\ngcc -c \\\n  a.c\n"
+         "make[1]: Leaving directory '/src/lib'\nmake: Leaving directory '/src'\n",
+         enter + summary(0, 0) + enter + summary(0, 0) + blank + summary(0, 0) +
+             one_entry(compile, compile, "a.c", "/src/lib") + summary(1, 1) + leave + summary(0, 1) + leave + summary(0, 1), 1},
+        {{"-v"}, "cd src && gcc -c x.c\n",
+         one_entry({"cd", "src", "&&", "gcc", "-c", "x.c"}, {"gcc", "-c", "x.c"}, "x.c", "/work") + summary(1, 1), 1},
+        {{"-v"}, "echo hi\ncl /c x.c\n",
+         no_entry({"echo", "hi"}, "") + summary(0, 0) + no_entry({"cl", "/c", "x.c"}, "cl") + summary(0, 0), 0},
+    };
+    for (const Case& c : cases) {
+        Outcome r = run({"ferrule", c.args[0]}, c.input);
+        EXPECT_EQ(r.status, 0);
+        std::string preamble = "ferrule\nVersion: " FERRULE_VERSION "\nVerbose mode: true\nDirectory: \"/work\"\nCLI args: " +
+                               dump({"ferrule", c.args[0]}, 0) + "Input len: " + std::to_string(c.input.size()) + "\n====\n\n";
+        std::string closing = "\nTotal command objects: " + std::to_string(c.total) + "\nferrule is done.\n";
+        EXPECT_EQ(r.err, preamble + c.trace + closing) << c.input;
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "core/list.h"
 #include "fake_platform.h"
 #include "output/output.h"
+#include "output/trace_lists.h"
 #include "output/sink.h"
 
 namespace {
@@ -193,6 +194,49 @@ TEST(Output, ListDumps) {
     write_str_list(b.out.get(), list);
     EXPECT_EQ(b.text(), "Tokens: [\n    \"gcc\",\n    \"-c\"\n]\n");
     EXPECT_EQ(b.out->indent, 0);
+}
+
+// The trace's memo writes what write_str_list writes, byte for byte and flush for flush, for a line's
+// words and then for the lists that recognition and parsing make of them: runs of the same nodes (one
+// unlinked at the front, the front cut off), a list with a node unlinked inside, and a list of other
+// nodes; at the edges of what the memo keeps (256 items, 8 KiB of lines) and from buffer fills around
+// a flush.
+TEST(TraceLists, WriteWhatTheListWriterWrites) {
+    alignas(8) static char block[1 << 16];
+    static TraceLists lists;
+    struct Case { int items, length; } cases[] = {{255, 1}, {256, 1}, {257, 1}, {190, 30}, {197, 27}, {197, 28}, {197, 29}, {197, 30}};
+    for (const Case& c : cases) {
+        for (int fill : {0, 1000, 2030, 2047}) {
+            Bound with_memo, without;
+            for (Bound* b : {&with_memo, &without}) {
+                write_str(b->out.get(), str_of(std::string(fill, 'z') + "\n"));
+                b->out->indent = 1;
+            }
+            trace_lists_forget(&lists);
+            std::vector<std::string> texts;
+            for (int i = 0; i < c.items; i++) texts.push_back(std::string(c.length, (char)('a' + i % 26)) + (i % 7 ? "" : "\""));
+            Arena a = arena_over(block, sizeof block);
+            StrList words = {}, others = {};
+            for (const std::string& t : texts) list_append(&words, &a, str_of(t));
+            for (const std::string& t : texts) list_append(&others, &a, str_of(t));
+            auto both = [&](StrList list) {
+                trace_str_list(with_memo.out.get(), &lists, list);
+                write_str_list(without.out.get(), list);
+            };
+            both(words);
+            list_pop_front(&words);
+            both(words);
+            StrList front = list_cut_before(&words, words.head->next->next, 2);
+            both(front);
+            both(words);
+            list_unlink(&words, words.head->next);
+            both(words);
+            both(others);
+            std::string what = std::to_string(c.items) + " items of " + std::to_string(c.length) + ", fill " + std::to_string(fill);
+            ASSERT_EQ(with_memo.capture.flushes, without.capture.flushes) << what;
+            ASSERT_EQ(with_memo.text(), without.text()) << what;
+        }
+    }
 }
 
 // A sink over the fake system's standard output.
