@@ -12,6 +12,7 @@ alignas(8) char block[1 << 20];
 TEST(Classify, CompilerNames) {
     struct Case { std::string word; i32 kind; std::string name; } cases[] = {
         {"gcc", COMPILER_GCC, "gcc"}, {"/usr/bin/gcc", COMPILER_GCC, "gcc"}, {"gcc.exe", COMPILER_GCC, "gcc"},
+        {"/gcc", COMPILER_GCC, "gcc"}, {"clang", COMPILER_GCC, "clang"}, {"clang++", COMPILER_GCC, "clang++"},
         {"C:/mingw/bin/gcc.exe", COMPILER_GCC, "gcc"}, {"\"gcc\"", COMPILER_GCC, "gcc"},
         {"'C:\\bin\\g++.EXE'", COMPILER_GCC, "g++"},
         {"x86_64-w64-mingw32-gcc", COMPILER_GCC, "x86_64-w64-mingw32-gcc"}, {"arm-none-eabi-gcc", COMPILER_GCC, ""},
@@ -64,6 +65,7 @@ TEST(Recognize, InvocationsOfALine) {
         {{"gcc", "a.c", "(", "gcc", "b.c"}, {{"gcc", "a.c"}, {"gcc", "b.c"}}},
         {{"gcc", "a.c", ")", "gcc", "b.c"}, {{"gcc", "a.c"}, {"gcc", "b.c"}}},
         {{"gcc", "-c", "a.c", "0<", "in.c", "9>", "out.c"}, {{"gcc", "-c", "a.c"}}},
+        {{"gcc", "-c", "a.c", "<>", "f.c"}, {{"gcc", "-c", "a.c"}}},
     };
     for (const Case& c : cases) {
         Arena a = arena_over(block, sizeof block);
@@ -122,7 +124,7 @@ TEST(Parse, SourcesOutputAndArguments) {
         {{"gcc", "-x", "go", "a.c", "-x", "c++", "b"}, {true, {"b"}, "", {"gcc", "-x", "go", "a.c", "-x", "c++", "b"}}},
         {{"gcc", "--language=assembler", "s"}, {true, {"s"}, "", {"gcc", "--language=assembler", "s"}}},
         {{"gcc", "-x"}, {false, {}, "", {"gcc", "-x"}}},
-        {{"gcc", "x.CPP", "x.C", "x.S", "x.cppm", "x.c++"}, {true, {"x.C", "x.S", "x.cppm", "x.c++"}, "", {"gcc", "x.CPP", "x.C", "x.S", "x.cppm", "x.c++"}}},
+        {{"gcc", "x.CPP", "x.C", "x.S", "x.cppm", "x.c++", "x.cxx"}, {true, {"x.C", "x.S", "x.cppm", "x.c++", "x.cxx"}, "", {"gcc", "x.CPP", "x.C", "x.S", "x.cppm", "x.c++", "x.cxx"}}},
         {{"gcc", "a.c\"", "b.c'", "c.c'\"", "d.c\"'"}, {true, {"a.c\"", "b.c'", "c.c'\""}, "", {"gcc", "a.c\"", "b.c'", "c.c'\"", "d.c\"'"}}},
         {{"gcc", "-", "--", "-c", "-O2", "-Wall", "-MD"}, {false, {}, "", {"gcc", "-", "--", "-c", "-O2", "-Wall", "-MD"}}},
         {{"gcc", "-x", "c", "", "a"}, {true, {"", "a"}, "", {"gcc", "-x", "c", "a"}}},

@@ -1,6 +1,7 @@
 // Tests of the foundation: arena capacity and alignment, slices, cuts, lists and UTF-16 decoding.
 #include <gtest/gtest.h>
 
+#include "core/block.h"
 #include "core/list.h"
 #include "core/utf16.h"
 #include "fake_platform.h"
@@ -47,6 +48,16 @@ TEST(ArenaDeath, ExhaustionAndBadRewindStopTheProgram) {
                 testing::ExitedWithCode(1), "negative");
     EXPECT_EXIT({ Arena a = arena_over(block, 10); arena_rewind(&a, block + 5); },
                 testing::ExitedWithCode(1), "outside");
+}
+
+// A test that passes in one byte of a block sets that byte's bit of the mask and no other.
+TEST(Block, EachByteGivesItsOwnBit) {
+    for (int lane = 0; lane < BLOCK_BYTES; lane++) {
+        char bytes[BLOCK_BYTES] = {};
+        bytes[lane] = 'x';
+        EXPECT_EQ(block_mask(block_load(bytes, BLOCK_BYTES) == 'x'), 1u << lane) << lane;
+        EXPECT_EQ(block_count_before(block_mask(block_load(bytes, BLOCK_BYTES) == 'x'), BLOCK_BYTES), lane);
+    }
 }
 
 TEST(Str, SlicingClampsItsCounts) {
@@ -215,6 +226,10 @@ TEST(Utf16, DecodesPairsAndReplacesLoneSurrogates) {
         std::string bytes = order == UTF16_LITTLE_ENDIAN ? std::string("a\0b", 3) : std::string("\0ab", 3);
         EXPECT_EQ(string_of(utf16_bytes_to_utf8(&a, str_of(bytes), order)), "a\xEF\xBF\xBD");
     }
+    // A high surrogate that ends the units is unpaired, whatever lies after them.
+    std::u16string pair = {0xD83D, 0xDE00};
+    Arena cut = arena_over(block, 256);
+    EXPECT_EQ(string_of(utf16_to_utf8(&cut, (const u16*)pair.data(), 1)), "\xEF\xBF\xBD");
     Arena a = arena_over(block, 256);
     Str none = utf16_to_utf8(&a, nullptr, 0);
     EXPECT_EQ(none.data, nullptr);

@@ -6,6 +6,7 @@
 #include "driver/entry.h"
 #include "command_line_cases.h"
 #include "fake_platform.h"
+#include "platform/windows/pipe_errors.h"
 
 namespace {
 
@@ -165,6 +166,19 @@ TEST(Entry, AFailedWriteGivesStatusOne) {
     EXPECT_EQ(fake.streams[STD_OUTPUT].bytes, expected_help("ferrule"));
 }
 
+// The Windows program's reading of pipe errors: the end of a pipe whose writer went away is the end of
+// the input, and a write that fails because the reader went away is not worth a word.
+TEST(Entry, WindowsPipeErrors) {
+    struct Case { u32 error; i64 read; i32 reader_gone; } cases[] = {
+        {WINDOWS_BROKEN_PIPE, 0, 1}, {WINDOWS_HANDLE_EOF, 0, 0}, {WINDOWS_NO_DATA, -1, 1},
+        {WINDOWS_PIPE_NOT_CONNECTED, -1, 1}, {112, -1, 0}, {6, -1, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(windows_failed_read(c.error), c.read) << c.error;
+        EXPECT_EQ(windows_reader_gone(c.error), c.reader_gone) << c.error;
+    }
+}
+
 TEST(Entry, ConditionsThatStopTheProgramAreNamed) {
     fake_reset();
     fake.region_fails = true;
@@ -293,6 +307,9 @@ TEST_F(StackFixture, PushesAndPopsOnlyOnAnExactMatchWithTheTop) {
     leave_directory(&stack, "/start"_s, &scratch);
     EXPECT_EQ(top(), "/start");
     EXPECT_EQ(stack.entries.count, 1);
+    enter_directory(&stack, "/"_s, "make:"_s, &scratch);
+    leave_directory(&stack, "/"_s, &scratch);
+    EXPECT_EQ(top(), "/start") << "a one-byte path is left like any other";
 }
 
 TEST_F(StackFixture, BackslashesAreNormalisedInTheCopyOnly) {
@@ -403,13 +420,14 @@ std::string one_entry(const std::vector<std::string>& words, const std::vector<s
            "\"\n    output = \"\"\n    args = " + dump(args, 1) + "    \n";
 }
 
-// The trace of a shell line whose words give no entry, invocation by invocation: its compiler, or none.
-std::string no_entry(const std::vector<std::string>& words, const std::string& compiler) {
+// The trace of a shell line whose one invocation gives no entry: its compiler (none when empty), which
+// takes all the words as tokens, and the arguments of the command parsed.
+std::string no_entry(const std::vector<std::string>& words, const std::string& compiler, const std::vector<std::string>& args) {
     std::vector<std::string> tokens = compiler.empty() ? std::vector<std::string>{} : words;
     return "Parsing mode: SHELL\nTokenized shell line:\n    " + dump(words, 1) + "Detected compiler invocation:\n    Compiler: " +
            (compiler.empty() ? "unknown or not found" : compiler) + "\n    Tokens: " + dump(tokens, 1) +
-           "Parsed compiler command:\n    ok = false\n    source = [] (list empty)\n    output = \"\"\n"
-           "    args = [] (list empty)\nNo command object produced.\n";
+           "Parsed compiler command:\n    ok = false\n    source = [] (list empty)\n    output = \"\"\n    args = " +
+           dump(args, 1) + "No command object produced.\n";
 }
 
 // The -v trace of whole runs, from the preamble to the closing lines: each iteration's mode, a shell
@@ -428,8 +446,9 @@ TEST(Dispatch, VerboseTraces) {
              one_entry(compile, compile, "a.c", "/src/lib") + summary(1, 1) + leave + summary(0, 1) + leave + summary(0, 1), 1},
         {{"-v"}, "cd src && gcc -c x.c\n",
          one_entry({"cd", "src", "&&", "gcc", "-c", "x.c"}, {"gcc", "-c", "x.c"}, "x.c", "/work") + summary(1, 1), 1},
-        {{"-v"}, "echo hi\ncl /c x.c\n",
-         no_entry({"echo", "hi"}, "") + summary(0, 0) + no_entry({"cl", "/c", "x.c"}, "cl") + summary(0, 0), 0},
+        {{"-v"}, "echo hi\ncl /c x.c\ngcc -c\n",
+         no_entry({"echo", "hi"}, "", {}) + summary(0, 0) + no_entry({"cl", "/c", "x.c"}, "cl", {}) + summary(0, 0) +
+             no_entry({"gcc", "-c"}, "gcc", {"gcc", "-c"}) + summary(0, 0), 0},
     };
     for (const Case& c : cases) {
         Outcome r = run({"ferrule", c.args[0]}, c.input);

@@ -140,7 +140,7 @@ TEST(Output, EveryWriterNearTheBufferEdgeWritesWhatPutByteWould) {
     for (int n = 0; n <= 48; n++) {
         texts.push_back({std::string(n, 'x'), 1990});
         texts.push_back({std::string(n, '\x01'), std::min(1990, OUTPUT_CAPACITY - 6 * n - 40)});
-        for (char special : {'"', '\\', '\x01', '\n'})
+        for (char special : {'"', '\\', '\x01', '\n', '\t'})
             for (int at : {0, n / 2, n - 1})
                 if (n > 0) texts.push_back({std::string(at, 'x') + special + std::string(n - 1 - at, 'y'), 1990});
     }
@@ -232,6 +232,8 @@ TEST(TraceLists, WriteWhatTheListWriterWrites) {
             list_unlink(&words, words.head->next);
             both(words);
             both(others);
+            for (Bound* b : {&with_memo, &without}) b->out->indent = 0;
+            both(front);
             std::string what = std::to_string(c.items) + " items of " + std::to_string(c.length) + ", fill " + std::to_string(fill);
             ASSERT_EQ(with_memo.capture.flushes, without.capture.flushes) << what;
             ASSERT_EQ(with_memo.text(), without.text()) << what;
@@ -290,6 +292,7 @@ TEST_F(SinkFixture, ConsoleDecodesUtf8WithReplacements) {
         {"\xED\x9F\xBF\xEE\x80\x80", u"\uD7FF\uE000"}, {"\xEF\xBF\xBF", u"\uFFFF"},
         {"\xF0\x90\x80\x80", {0xD800, 0xDC00}}, {"\xF4\x8F\xBF\xBF", {0xDBFF, 0xDFFF}},
         {"\xC1\xBF", u"\uFFFD\uFFFD"}, {"\xF0\x8F\xBF\xBF", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"\xED\xBF\xBF", u"\uFFFD\uFFFD\uFFFD"},
     };
     for (const Case& c : cases) {
         SetUp();

@@ -103,7 +103,7 @@ RawWord scan_raw_word(Str input, OrdinaryMarks* marks) {
         u8 b = str_at(input, i);
         switch (shell_byte(b)) {
         case SHELL_ORDINARY:
-            p = i + shell_ordinary_run(Str{len - i, input.data + i}, marks);
+            p = i + 1 + shell_ordinary_run(Str{len - i - 1, input.data + i + 1}, marks);
             if (ordinary_end == i) ordinary_end = p;
             break;
         case SHELL_BLANK:

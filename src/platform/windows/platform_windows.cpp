@@ -3,6 +3,7 @@
 #include "core/utf16.h"
 #include "output/sink.h"
 #include "platform/platform.h"
+#include "platform/windows/pipe_errors.h"
 #include "platform/windows/win32.h"
 
 void* platform_reserve(i64 size) { return VirtualAlloc(nullptr, (size_t)size, MEM_RESERVE, PAGE_READWRITE); }
@@ -21,12 +22,10 @@ i32 platform_is_console(OsHandle handle) {
     return GetConsoleMode(handle, &mode) ? 1 : 0;
 }
 
-// A pipe whose writer has gone and an end-of-file report are the stream's ordinary end.
 i64 platform_read(OsHandle handle, void* buffer, i64 capacity) {
     DWORD n = 0;
     if (ReadFile(handle, buffer, (DWORD)capacity, &n, nullptr)) return (i64)n;
-    DWORD error = GetLastError();
-    return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? 0 : -1;
+    return windows_failed_read((u32)GetLastError());
 }
 
 i32 platform_write(OsHandle handle, const char* bytes, i32 count, i32* written) {
@@ -45,10 +44,7 @@ i32 platform_write_console(OsHandle handle, const u16* units, i32 count, i32* wr
 
 i64 platform_last_error() { return (i64)GetLastError(); }
 
-// A pipe whose reader has gone fails writes as broken, as being closed, or as having no reader.
-i32 platform_reader_gone(i64 error) {
-    return error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA || error == ERROR_PIPE_NOT_CONNECTED;
-}
+i32 platform_reader_gone(i64 error) { return windows_reader_gone((u32)error); }
 
 // The system's message in its own language, without the period and line end it closes with.
 Str platform_error_text(i64 error, Arena* arena) {
