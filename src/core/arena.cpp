@@ -28,17 +28,20 @@ static void arena_mark(const Arena*, const char*) {}
 static void arena_unpoison(const void*, i64) {}
 #endif
 
+// The block is the new arena's from now on: what an earlier arena over it marked is forgotten.
 Arena arena_over(void* block, i64 size) {
     char* base = (char*)block;
     Arena arena = {base, base, base + size, nullptr};
+    arena_unpoison(base, size);
     arena_mark(&arena, base);
     return arena;
 }
 
+// Reserved space is new to the program: nothing in it has been marked.
 Arena arena_over_region(Region* region, void* block, i64 size) {
-    Arena arena = arena_over(block, size);
-    *region = Region{arena.base, arena.end};
-    arena.region = region;
+    char* base = (char*)block;
+    *region = Region{base, base + size};
+    Arena arena = {base, base, base + size, region};
     return arena;
 }
 

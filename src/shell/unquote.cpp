@@ -13,6 +13,7 @@ struct ByteBuffer {
 
 static void push_bytes(ByteBuffer* buffer, const char* bytes, i64 n) {
     if (n > buffer->capacity - buffer->count) fail("internal error: word buffer overflow"_s);
+    if (n <= 0) return;
     if (n == 1) buffer->data[buffer->count] = *bytes;
     else __builtin_memcpy(buffer->data + buffer->count, bytes, (size_t)n);
     buffer->count += n;
