@@ -23,9 +23,9 @@ const Str source_extensions[SOURCE_EXTENSION_COUNT] = {
 static struct {
     Str slots[VALUE_INDEX_SLOTS];
     i64 count;
-    int8_t entry_of_slot[VALUE_INDEX_SLOTS];   // the table position of the entry a slot holds
-    u64 by_second_byte[256];              // bit i: value_options[i] has this second byte
-    u64 by_length[64];                    // bit i: value_options[i] has this length
+    int8_t entry_of_slot[VALUE_INDEX_SLOTS];     // the table position of the entry a slot holds
+    u64 by_second_byte[256];                     // bit i: value_options[i] has this second byte
+    u64 by_length[64];                           // bit i: value_options[i] has this length
     OptionKind exact_kind[VALUE_OPTION_COUNT];   // what an entry matched exactly does with its value
     OptionKind prefix_kind[VALUE_OPTION_COUNT];  // what an entry matched as a prefix does with its value
 } value_option_index;

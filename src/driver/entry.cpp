@@ -92,15 +92,20 @@ static void write_closing_lines(Output* err, i64 total_objects) {
     write_line(err, "ferrule is done."_s);
 }
 
-// "ferrule: ", what went wrong and, when the system has words for its error code, ": " and those, on
-// a line of its own at the left margin of standard error.
+// Starts a message of the program's own on standard error: "ferrule: " at the left margin of a line
+// of its own, after whatever the trace had written.
+static void begin_message(Output* err) {
+    err->indent = 0;
+    if (!err->at_line_start && err->length > 0) put_byte(err, '\n');
+    write_str(err, "ferrule: "_s);
+}
+
+// What went wrong and, when the system has words for its error code, ": " and those.
 static void write_failure(Output* err, Str what, i64 error) {
     char words[1024];
     Arena scratch = arena_over(words, sizeof words);
     Str reason = error ? platform_error_text(error, &scratch) : Str{};
-    err->indent = 0;
-    if (!err->at_line_start && err->length > 0) put_byte(err, '\n');
-    write_str(err, "ferrule: "_s);
+    begin_message(err);
     write_str(err, what);
     if (reason.len > 0) write_str(err, ": "_s);
     write_line(err, reason);
@@ -127,9 +132,7 @@ static void report_failed_output(const StdSink* out_sink, Output* err, Str what)
 // says how much of the input had been read.
 static void fail_with_streams(void* context, Str what, i32 out_of_memory) {
     Program* program = (Program*)context;
-    program->err->indent = 0;
-    if (!program->err->at_line_start && program->err->length > 0) put_byte(program->err, '\n');
-    write_str(program->err, "ferrule: "_s);
+    begin_message(program->err);
     write_str(program->err, what);
     if (out_of_memory) {
         write_str(program->err, " after reading "_s);
@@ -182,9 +185,8 @@ static void answer_options(Program* program, Options options) {
 // A terminal on standard input is most often a pipe forgotten: the empty document is said, and how
 // to give the program make's output.
 static void say_terminal(Output* err) {
-    err->indent = 0;
-    if (!err->at_line_start && err->length > 0) put_byte(err, '\n');
-    write_str(err, "ferrule: standard input is a terminal, so nothing was read; pipe make's output in: make -Bwn | "_s);
+    begin_message(err);
+    write_str(err, "standard input is a terminal, so nothing was read; pipe make's output in: make -Bwn | "_s);
     write_str(err, platform_program_name);
     write_line(err, " > compile_commands.json"_s);
 }
