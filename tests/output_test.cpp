@@ -149,8 +149,9 @@ TEST(Output, EveryWriterNearTheBufferEdgeWritesWhatPutByteWould) {
             for (int fill = first_fill; fill <= OUTPUT_CAPACITY; fill++) {
                 for (bool line_start : {false, true}) {
                     std::string before = std::string(fill - line_start, 'z') + (line_start ? "\n" : "");
+                    std::string label = "\"" + std::string(fill % 23, 'k') + "\": ";  // 4 to 26 bytes
                     std::string expected = writer == STR ? text : writer == LINE ? text + "\n"
-                        : writer == JSON_STR ? json_escaped(text) : writer == JSON_ITEM ? "\"key\": " + json_escaped(text) + ",\n"
+                        : writer == JSON_STR ? json_escaped(text) : writer == JSON_ITEM ? label + json_escaped(text) + ",\n"
                         : json_escaped(text) + ",\n" + json_escaped("ab") + "\n";
                     Bound fast, general;
                     for (Bound* b : {&fast, &general}) {
@@ -165,7 +166,7 @@ TEST(Output, EveryWriterNearTheBufferEdgeWritesWhatPutByteWould) {
                     if (writer == STR) write_str(fast.out.get(), str_of(text));
                     if (writer == LINE) write_line(fast.out.get(), str_of(text));
                     if (writer == JSON_STR) write_json_str(fast.out.get(), str_of(text));
-                    if (writer == JSON_ITEM) write_json_item(fast.out.get(), "\"key\": "_s, str_of(text), 1);
+                    if (writer == JSON_ITEM) write_json_item(fast.out.get(), str_of(label), str_of(text), 1);
                     if (writer == JSON_ITEMS) write_json_items(fast.out.get(), items.head);
                     for (Bound* b : {&fast, &general}) {
                         b->out->indent = 1;  // a byte after a line feed shows the line start as 4 spaces
