@@ -1,7 +1,8 @@
 // Writes a realistic `make -Bwn` log of about the given number of MiB, the same for the same seed:
 // nested directory lines, long compile lines with quoted defines and dependency options, lines
 // with several sources, link lines and shell lines that compile nothing. With "autotools" the
-// compile lines are written the way automake's rules and hand-made Makefiles write them.
+// compile lines are written the way automake's rules and hand-made Makefiles write them; with
+// "quoted" most of their words are quoted: -D'...' defines and "..." paths.
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -69,6 +70,22 @@ std::string autotools_line() {
     return line;
 }
 
+// A compile whose words are mostly quoted, as generated Makefiles write paths with spaces and
+// string defines: '-DNAME="value"', -D'NAME=...', "-I..." and "src/....c".
+std::string quoted_line() {
+    std::string file = name();
+    std::string line = "gcc -c -o \"obj/" + file + ".o\"";
+    for (int i = 0, n = 12 + (int)pick(20); i < n; i++) {
+        switch (pick(4)) {
+        case 0: line += " '-DNAME_" + name() + "=\"" + name() + " " + std::to_string(pick(100)) + "\"'"; break;
+        case 1: line += " -D'" + name() + "=(1 << " + std::to_string(pick(30)) + ")'"; break;
+        case 2: line += " \"-I../include/" + name() + " dir\""; break;
+        default: line += " \"-DPATH=\\\"/usr/share/" + name() + "\\\"\""; break;
+        }
+    }
+    return line + " \"src/" + file + ".c\"\n";
+}
+
 std::string other_line() {
     switch (pick(6)) {
     case 0: return "gcc -o bin/" + name() + " obj/" + name() + ".o obj/" + name() + ".o -lm -lpthread\n";
@@ -84,7 +101,7 @@ std::string other_line() {
 
 int main(int argc, char** argv) {
     long target = (argc > 1 ? atol(argv[1]) : 48) * 1024 * 1024;
-    bool autotools = argc > 2 && std::string(argv[2]) == "autotools";
+    std::string style = argc > 2 ? argv[2] : "";
     std::vector<std::string> dirs = {"/home/build/project"};
     std::string out;
     out.reserve((size_t)target + 4096);
@@ -98,7 +115,7 @@ int main(int argc, char** argv) {
             out += "make[" + std::to_string(dirs.size() - 1) + "]: Leaving directory '" + dirs.back() + "'\n";
             dirs.pop_back();
         } else if (r < 80) {
-            out += autotools ? autotools_line() : compile_line("obj");
+            out += style == "autotools" ? autotools_line() : style == "quoted" ? quoted_line() : compile_line("obj");
         } else {
             out += other_line();
         }
