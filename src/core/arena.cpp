@@ -1,18 +1,9 @@
-// The program's only allocator: zero-filled, aligned, one element of headroom per request.
+// The allocator's rare paths: arenas over blocks and reserved space, committing more of it, the
+// out-of-memory stop, rewinding, and the poisoning of free bytes under the address sanitizer.
 #include "core/arena.h"
 #include "core/fail.h"
 #include "platform/platform.h"
 
-// Under AddressSanitizer the bytes just past the last allocation are poisoned, so that a read or
-// write running off what was handed out is reported even though the whole region is one block.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ARENA_POISONING 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define ARENA_POISONING 1
-#endif
 #ifdef ARENA_POISONING
 #include <sanitizer/asan_interface.h>
 enum { ARENA_RED_ZONE = 256 };
@@ -31,7 +22,7 @@ static void arena_unpoison(const void*, i64) {}
 // The block is the new arena's from now on: what an earlier arena over it marked is forgotten.
 Arena arena_over(void* block, i64 size) {
     char* base = (char*)block;
-    Arena arena = {base, base, base + size, nullptr};
+    Arena arena = {base, base, base + size, base + size, nullptr};
     arena_unpoison(base, size);
     arena_mark(&arena, base);
     return arena;
@@ -41,7 +32,7 @@ Arena arena_over(void* block, i64 size) {
 Arena arena_over_region(Region* region, void* block, i64 size) {
     char* base = (char*)block;
     *region = Region{base, base + size};
-    Arena arena = {base, base, base + size, region};
+    Arena arena = {base, base, base + size, base, region};
     return arena;
 }
 
@@ -62,22 +53,21 @@ i32 arena_fits(const Arena* arena, i64 count, i64 size, i64 align) {
     return (arena->end - arena->cur - arena_padding(arena, align)) / size > count;
 }
 
-char* arena_take(Arena* arena, i64 count, i64 size, i64 align) {
+// The region is committed up to the end of the request; a request whose headroom passes the
+// committed end comes here again until a later one commits more, which is rare.
+char* arena_take_more(Arena* arena, i64 count, i64 size, i64 align) {
     i64 pad = arena_padding(arena, align);
     if (!arena_fits(arena, count, size, align)) fail_out_of_memory();
     i64 bytes = count * size;
     if (bytes < 0) fail("internal error: negative allocation size"_s);
     char* block = arena->cur + pad;
     arena->cur = block + bytes;
-    if (arena->region && arena->cur > arena->region->committed) region_commit(arena->region, arena->cur);
+    if (arena->region) {
+        if (arena->cur > arena->region->committed) region_commit(arena->region, arena->cur);
+        arena->ready = arena->region->committed;
+    }
     arena_unpoison(block, bytes);
     arena_mark(arena, arena->cur);
-    return block;
-}
-
-void* arena_alloc(Arena* arena, i64 count, i64 size, i64 align) {
-    char* block = arena_take(arena, count, size, align);
-    __builtin_memset(block, 0, (size_t)(count * size));
     return block;
 }
 
@@ -88,13 +78,6 @@ void arena_rewind(Arena* arena, const void* p) {
     const char* old_cur = arena->cur;
     arena->cur = (char*)point;
     arena_mark(arena, old_cur);
-}
-
-// The copy overwrites the whole block, so it is not zero-filled first.
-Str str_clone(Arena* arena, Str s) {
-    char* block = arena_take(arena, s.len, 1, 1);
-    if (s.data && s.len > 0) __builtin_memcpy(block, s.data, (size_t)s.len);
-    return Str{s.len, block};
 }
 
 Str str_concat(Arena* arena, Str a, Str b) {

@@ -1,25 +1,6 @@
-// List appending and unlinking, with the consistency checks that catch a corrupt list.
+// List unlinking and cutting, with the consistency checks that catch a corrupt list.
 #include "core/list.h"
 #include "core/fail.h"
-
-// Links a node whose next and prev are null after the list's last node.
-static void list_link_last(StrList* list, StrNode* node) {
-    if (!list->head) {
-        list->head = list->tail = node;
-        list->count = 1;
-        return;
-    }
-    node->prev = list->tail;
-    list->tail->next = node;
-    list->tail = node;
-    list->count++;
-}
-
-void list_append(StrList* list, Arena* arena, Str value) {
-    StrNode* node = (StrNode*)arena_alloc(arena, 1, sizeof(StrNode), 8);
-    node->value = value;
-    list_link_last(list, node);
-}
 
 [[noreturn]] static void list_corrupt() { fail("internal error: corrupt list"_s); }
 
