@@ -209,6 +209,11 @@ TEST(Objects, SiblingSourcesAreRemovedByIdentity) {
         {{"gcc", "-include", "b.c", "-c", "a.c", "b.c"},
          {{"a.c", {"gcc", "-include", "b.c", "-c", "a.c"}}, {"b.c", {"gcc", "-include", "b.c", "-c", "b.c"}}}},
         {{"gcc", "-x", "c", "", "a"}, {{"", {"gcc", "-x", "c"}}, {"a", {"gcc", "-x", "c", "a"}}}},
+        {{"gcc", "-x", "c", "a", "", "b"},
+         {{"a", {"gcc", "-x", "c", "a"}}, {"", {"gcc", "-x", "c"}}, {"b", {"gcc", "-x", "c", "b"}}}},
+        {{"gcc", "a.c", "-o", "b.c", "b.c", "-Ib", "c.c"},
+         {{"a.c", {"gcc", "a.c", "-o", "b.c", "-Ib"}}, {"b.c", {"gcc", "-o", "b.c", "b.c", "-Ib"}},
+          {"c.c", {"gcc", "-o", "b.c", "-Ib", "c.c"}}}},
     };
     for (const Case& c : cases) EXPECT_EQ(entries(c.tokens), c.expected) << testing::PrintToString(c.tokens);
 }

@@ -1,51 +1,51 @@
-// Building entries from a parsed command, with sibling sources removed by identity, and writing
+// Building entries from a parsed command, with sibling sources left out by identity, and writing
 // them as JSON entries and as the verbose dump.
 #include "compiler/objects.h"
 #include "core/fast_paths.h"
 
 static i32 same_token(Str a, Str b) { return a.data == b.data && a.len == b.len; }
 
-// The first node of list that holds exactly this token (same bytes in memory), or null.
-static StrNode* find_token(const StrList* list, Str token) {
-    for (StrNode* node = list->head; node; node = node->next)
-        if (same_token(node->value, token)) return node;
-    return nullptr;
+// The first source at or after node that stands in the arguments: an empty source (which "-x" allows)
+// never entered them.
+static const StrNode* next_listed_source(const StrNode* node) {
+    while (node && node->value.len == 0) node = node->next;
+    return node;
 }
 
-// The general rule: an object's arguments are nodes of its own.
-static StrList arguments_copied(const ParsedCommand* command, Arena* arena) {
+// The general rule: an object's arguments are nodes of its own, the command's arguments less the
+// other sources. The sources were taken from the arguments in order, each the very token of one
+// argument node, so one walk of the arguments beside the sources finds every source node: each object
+// costs one pass over the command's words, and a command of n sources n passes, which is what its
+// document holds.
+static StrList arguments_copied(const ParsedCommand* command, const StrNode* own, Arena* arena) {
     StrList arguments = {};
-    for (StrNode* node = command->args.head; node; node = node->next) list_append(&arguments, arena, node->value);
+    const StrNode* source = next_listed_source(command->sources.head);
+    for (StrNode* node = command->args.head; node; node = node->next) {
+        if (source && same_token(node->value, source->value)) {
+            i32 sibling = source != own;
+            source = next_listed_source(source->next);
+            if (sibling) continue;
+        }
+        list_append(&arguments, arena, node->value);
+    }
     return arguments;
 }
 
 // The fast side shares them with the command: a command with one source loses nothing from its
 // arguments, and nothing reads them after the objects are built, so its only object takes over the
 // command's nodes (which are the line's words' own) instead of copying them.
-static StrList arguments_shared_with_command(const ParsedCommand* command, Arena* arena) {
-    return command->sources.count == 1 ? command->args : arguments_copied(command, arena);
+static StrList arguments_shared_with_command(const ParsedCommand* command, const StrNode* own, Arena* arena) {
+    return command->sources.count == 1 ? command->args : arguments_copied(command, own, arena);
 }
 
-static CommandObject* new_object(const ParsedCommand* command, Str directory, Str source, Arena* arena) {
+static CommandObject* new_object(const ParsedCommand* command, Str directory, const StrNode* source, Arena* arena) {
     CommandObject* object = (CommandObject*)arena_alloc(arena, 1, sizeof(CommandObject), 8);
     object->directory = directory;
-    object->file = source;
+    object->file = source->value;
     object->output = command->output;
     object->ok = 1;
-    object->arguments = fast_or_general(arguments_shared_with_command, arguments_copied)(command, arena);
+    object->arguments = fast_or_general(arguments_shared_with_command, arguments_copied)(command, source, arena);
     return object;
-}
-
-// Every object loses the other objects' sources. An empty source never entered the
-// arguments, so no node holds it and nothing is removed for it.
-static void remove_sibling_sources(CommandObject* first) {
-    for (CommandObject* a = first; a; a = a->next) {
-        for (CommandObject* b = first; b; b = b->next) {
-            if (b == a) continue;
-            StrNode* node = find_token(&b->arguments, a->file);
-            if (node) list_unlink(&b->arguments, node);
-        }
-    }
 }
 
 i64 build_command_objects(const ParsedCommand* command, const DirStack* stack, Arena* arena, CommandChain* chain) {
@@ -53,12 +53,11 @@ i64 build_command_objects(const ParsedCommand* command, const DirStack* stack, A
     CommandObject* first = nullptr;
     CommandObject* last = nullptr;
     for (StrNode* source = command->sources.head; source; source = source->next) {
-        CommandObject* object = new_object(command, directory, source->value, arena);
+        CommandObject* object = new_object(command, directory, source, arena);
         if (last) last->next = object;
         else first = object;
         last = object;
     }
-    if (command->sources.count > 1) remove_sibling_sources(first);
     if (chain->last) chain->last->next = first;
     else chain->first = first;
     chain->last = last;
