@@ -71,7 +71,8 @@ TEST(Recognize, InvocationsOfALine) {
         Arena a = arena_over(block, sizeof block);
         StrList words = list_of(&a, c.words);
         std::vector<V> got;
-        while (words.count > 0) got.push_back(strings(find_compiler_invocation(&words).tokens));
+        Str directory = "/top"_s;
+        while (words.count > 0) got.push_back(strings(find_compiler_invocation(&words, &directory, &a).tokens));
         EXPECT_EQ(got, c.invocations) << c.words[0];
     }
 }
@@ -79,9 +80,10 @@ TEST(Recognize, InvocationsOfALine) {
 TEST(Recognize, NameOfAnInvocationWithoutCompiler) {
     Arena a = arena_over(block, sizeof block);
     StrList words = list_of(&a, {"$(A)", "`b`"});
-    EXPECT_EQ(string_of(find_compiler_invocation(&words).compiler), "");
+    Str directory = "/top"_s;
+    EXPECT_EQ(string_of(find_compiler_invocation(&words, &directory, &a).compiler), "");
     words = list_of(&a, {"echo", "hi"});
-    CompilerInvocation none = find_compiler_invocation(&words);
+    CompilerInvocation none = find_compiler_invocation(&words, &directory, &a);
     EXPECT_EQ(string_of(none.compiler), "unknown or not found");
     EXPECT_EQ(none.kind, COMPILER_UNKNOWN);
 }
@@ -189,13 +191,10 @@ TEST(Parse, NotGccStyleIsEmpty) {
 // Arguments of every entry the tokens give, by file.
 std::vector<std::pair<std::string, std::vector<std::string>>> entries(const std::vector<std::string>& tokens) {
     Arena a = arena_over(block, sizeof block);
-    Arena main_arena = a;
-    DirStack stack = create_dir_stack(&main_arena, "/d"_s);
-    a = main_arena;
     CompilerInvocation inv = {COMPILER_GCC, "gcc"_s, list_of(&a, tokens)};
     ParsedCommand c = parse_compiler_command(&inv, &a);
     CommandChain chain = {};
-    build_command_objects(&c, &stack, &a, &chain);
+    build_command_objects(&c, "/d"_s, &a, &chain);
     std::vector<std::pair<std::string, std::vector<std::string>>> out;
     for (CommandObject* o = chain.first; o; o = o->next) out.push_back({string_of(o->file), strings(o->arguments)});
     return out;

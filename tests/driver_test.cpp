@@ -445,7 +445,7 @@ TEST(Dispatch, VerboseTraces) {
          enter + summary(0, 0) + enter + summary(0, 0) + blank + summary(0, 0) +
              one_entry(compile, compile, "a.c", "/src/lib") + summary(1, 1) + leave + summary(0, 1) + leave + summary(0, 1), 1},
         {{"-v"}, "cd src && gcc -c x.c\n",
-         one_entry({"cd", "src", "&&", "gcc", "-c", "x.c"}, {"gcc", "-c", "x.c"}, "x.c", "/work") + summary(1, 1), 1},
+         one_entry({"cd", "src", "&&", "gcc", "-c", "x.c"}, {"gcc", "-c", "x.c"}, "x.c", "/work/src") + summary(1, 1), 1},
         {{"-v"}, "echo hi\ncl /c x.c\ngcc -c\n",
          no_entry({"echo", "hi"}, "", {}) + summary(0, 0) + no_entry({"cl", "/c", "x.c"}, "cl", {}) + summary(0, 0) +
              no_entry({"gcc", "-c"}, "gcc", {"gcc", "-c"}) + summary(0, 0), 0},

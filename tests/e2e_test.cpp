@@ -140,6 +140,53 @@ TEST(Document, TheDefaultDirectoryIsTheCurrentDirectory) {
     free(real);
 }
 
+// A `cd D` that starts a command and ends with &&, ; or || moves the entries after it on its line,
+// D written out; every other cd leaves them in the directory of make's last directory line.
+TEST(Document, ACdMovesTheEntriesAfterItOnItsLine) {
+    struct Case { std::string line; std::vector<std::string> directories; } cases[] = {
+        {"cd /home/u/proj/build/tests && /usr/bin/cc -I/home/u/proj/inc -o CMakeFiles/t.dir/t.c.o -c /home/u/proj/tests/a1.c",
+         {"/home/u/proj/build/tests"}},
+        {"cd /d C:\\Users\\u\\proj\\build\\sub && C:\\msys64\\mingw64\\bin\\gcc.exe -o CMakeFiles\\x.dir\\x.c.obj "
+         "-c C:\\Users\\u\\proj\\sub\\a2.c", {"C:/Users/u/proj/build/sub"}},
+        {"cd src && cc -c ../a3.c", {"/top/src"}},
+        {"cd src; cc -c a4.c", {"/top/src"}},
+        {"cd src || exit 1; cc -c a5.c", {"/top/src"}},
+        {"cd a && cc -c a6.c; cd ../b && cc -c a7.c a8.c", {"/top/a", "/top/a/../b", "/top/a/../b"}},
+        {"cd /abs/dir/ && cc -c a9.c", {"/abs/dir"}},
+        {"cd D:\\work\\ && cc -c b1.c", {"D:/work"}},
+        {"cd / && cc -c b2.c", {"/"}},
+        {"cd . && cc -c b3.c", {"/top"}},
+        {"cd /d && cc -c b4.c", {"/d"}},
+        {"cd 'my dir' && cc -c b5.c && cd .. && cc -c b6.c", {"/top/my dir", "/top/my dir/.."}},
+        {"cc -c b7.c", {"/top"}},
+        {"cd && cc -c c1.c", {"/top"}},
+        {"cd - && cc -c c2.c", {"/top"}},
+        {"cd $(DIR) && cc -c c3.c", {"/top"}},
+        {"cd \"$$d\" && cc -c c4.c", {"/top"}},
+        {"cd -P x && cc -c c5.c", {"/top"}},
+        {"cd x 2>/dev/null && cc -c c6.c", {"/top"}},
+        {"echo cd x && cc -c c7.c", {"/top"}},
+        {"cd x | cc -c c8.c", {"/top"}},
+        {"cd x & cc -c c9.c", {"/top"}},
+        {"cd ~/src && cc -c d1.c", {"/top"}},
+        {"cd a b && cc -c d2.c", {"/top"}},
+        {"cd `pwd`/x && cc -c d3.c", {"/top"}},
+    };
+    std::string input = "make: Entering directory '/top'\n";
+    std::vector<std::string> expected;
+    for (const Case& c : cases) {
+        input += c.line + "\n";
+        for (const std::string& d : c.directories) expected.push_back(d + "  <- " + c.line);
+    }
+    Result r = run({}, input);
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> got;
+    std::vector<Entry> entries = parse_document(r.out);
+    for (size_t i = 0; i < entries.size(); i++)
+        got.push_back(entries[i].directory + "  <- " + (i < expected.size() ? expected[i].substr(expected[i].find("  <- ") + 5) : ""));
+    EXPECT_EQ(got, expected);
+}
+
 // The real program's trace, whose every line the unit tests check: the preamble in its order, the
 // iterations, the closing lines.
 TEST(Document, VerboseTraceFromPreambleToEnd) {

@@ -48,12 +48,12 @@ static CommandObject* new_object(const ParsedCommand* command, Str directory, co
     return object;
 }
 
-i64 build_command_objects(const ParsedCommand* command, const DirStack* stack, Arena* arena, CommandChain* chain) {
-    Str directory = str_clone(arena, current_directory(stack));
+void build_command_objects(const ParsedCommand* command, Str directory, Arena* arena, CommandChain* chain) {
+    Str copy = str_clone(arena, directory);
     CommandObject* first = nullptr;
     CommandObject* last = nullptr;
     for (StrNode* source = command->sources.head; source; source = source->next) {
-        CommandObject* object = new_object(command, directory, source, arena);
+        CommandObject* object = new_object(command, copy, source, arena);
         if (last) last->next = object;
         else first = object;
         last = object;
@@ -62,7 +62,6 @@ i64 build_command_objects(const ParsedCommand* command, const DirStack* stack, A
     else chain->first = first;
     chain->last = last;
     chain->count += command->sources.count;
-    return command->sources.count;
 }
 
 void write_command_objects(Output* out, const CommandChain* chain, i64 total_objects) {

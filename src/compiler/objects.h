@@ -1,7 +1,6 @@
 // Command objects: one database entry per source of a parsed command, and their JSON form.
 #pragma once
 #include "compiler/parse.h"
-#include "driver/dirstack.h"
 
 struct CommandObject {
     Str directory;        // the directory the command runs in, one copy per command
@@ -19,6 +18,7 @@ struct CommandChain {
     i64 count;
 };
 
-i64 build_command_objects(const ParsedCommand* command, const DirStack* stack, Arena* arena, CommandChain* chain);
+// The command's entries, one per source, in the directory given, appended to the chain.
+void build_command_objects(const ParsedCommand* command, Str directory, Arena* arena, CommandChain* chain);
 void write_command_objects(Output* out, const CommandChain* chain, i64 total_objects);
 void trace_command_objects(Output* err, TraceLists* lists, const CommandChain* chain);

@@ -1,6 +1,7 @@
 // Compiler recognition: a search over the words for a driver name, then the collection of that
 // command's words up to the next control operator, without substitutions and redirections.
 #include "compiler/recognize.h"
+#include "compiler/cd.h"
 #include "core/fast_paths.h"
 #include "shell/syntax.h"
 
@@ -126,22 +127,19 @@ static constexpr KindsByFirstByte kinds_by_first_byte;
 // The fast kernel: by the word's first byte.
 static i32 possible_kinds_fast(Str word) { return word.len > 0 ? kinds_by_first_byte.kinds[str_at(word, 0)] : 0; }
 
-// A redirection word is an operator, possibly after a file-descriptor number.
-static i32 is_redirection_word(Str word) {
-    i64 digits = 0;
-    while (digits < word.len && str_at(word, digits) >= '0' && str_at(word, digits) <= '9') digits++;
-    return str_equals_any(str_skip(word, digits), redirection_operators, REDIRECTION_OPERATOR_COUNT);
-}
-
-// The first words that name no compiler are dropped. From the compiler word on, the words are walked
-// in place, the substitutions and redirections unlinked, and the words up to the ending operator
-// become the tokens with their own nodes.
-CompilerInvocation find_compiler_invocation(StrList* words) {
+// The first words that name no compiler are dropped; a `cd` among them that starts a command moves
+// the directory. From the compiler word on, the words are walked in place, the substitutions and
+// redirections unlinked, and the words up to the ending operator become the tokens with their own
+// nodes. The front word starts a command: the line's first, or the one after the operator that
+// ended the last invocation.
+CompilerInvocation find_compiler_invocation(StrList* words, Str* directory, Arena* arena) {
     CompilerInvocation invocation = {COMPILER_UNKNOWN, Str{}, StrList{}};
+    i32 command_start = 1;
     while (words->count > 0) {
         Str word = words->head->value;
         if (is_substitution_word(word)) {
             list_pop_front(words);
+            command_start = 0;
             continue;
         }
         CompilerName name = classify_compiler_name(word);
@@ -149,6 +147,9 @@ CompilerInvocation find_compiler_invocation(StrList* words) {
         invocation.kind = name.kind;
         if (name.kind != COMPILER_UNKNOWN) break;
         invocation.compiler = "unknown or not found"_s;
+        Str target;
+        if (command_start && cd_target(words->head, &target)) *directory = directory_after_cd(*directory, target, arena);
+        command_start = is_control_operator(word);
         list_pop_front(words);
     }
     if (words->count == 0) return invocation;
@@ -159,7 +160,7 @@ CompilerInvocation find_compiler_invocation(StrList* words) {
         i32 could_be = fast_or_general(possible_kinds_fast, possible_kinds_general)(word);
         if ((could_be & COULD_BE_SUBSTITUTION) && is_substitution_word(word)) {
             list_unlink(words, node);
-        } else if ((could_be & COULD_BE_OPERATOR) && str_equals_any(word, control_operators, CONTROL_OPERATOR_COUNT)) {
+        } else if ((could_be & COULD_BE_OPERATOR) && is_control_operator(word)) {
             invocation.tokens = list_cut_before(words, node, kept);
             list_pop_front(words);
             return invocation;

@@ -17,7 +17,9 @@ struct CompilerName {
     Str name;  // the word without quotes, directory and ".exe"
 };
 
-CompilerInvocation find_compiler_invocation(StrList* words);
+// The next invocation off the front of a line's words; a `cd` among the words before it moves
+// *directory (the directory of the line's commands), the new one made in the arena.
+CompilerInvocation find_compiler_invocation(StrList* words, Str* directory, Arena* arena);
 i32 is_substitution_word(Str word);
 CompilerName classify_compiler_name(Str word);
 // The trace's lines for a line's words and for the invocation found; the lists copy from the memo.

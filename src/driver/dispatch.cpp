@@ -77,17 +77,17 @@ static void enter_line(Dispatcher* d, Str* rest) {
     say_once(d, met, ENTER_FULL, "ferrule: the directory stack is full; directories entered from here on are ignored"_s);
 }
 
-// One compiler invocation off the front of the words; its memory is kept only when it
-// produced entries.
-static void handle_invocation(Dispatcher* d, StrList* words, Arena* line_arena, CommandChain* chain) {
+// One compiler invocation off the front of the words; its memory is kept only when it produced
+// entries. A `cd` before it moves the line's directory, which lives as long as the line.
+static void handle_invocation(Dispatcher* d, StrList* words, Str* directory, Arena* line_arena, CommandChain* chain) {
     if (d->verbose) trace_shell_words(d->err, d->trace_lists, *words);
+    CompilerInvocation invocation = find_compiler_invocation(words, directory, line_arena);
     Arena scratch = *line_arena;
-    CompilerInvocation invocation = find_compiler_invocation(words);
     if (d->verbose) trace_compiler_invocation(d->err, d->trace_lists, &invocation);
     ParsedCommand command = parse_compiler_command(&invocation, &scratch);
     if (d->verbose) trace_parsed_command(d->err, d->trace_lists, &command);
     if (!command.ok) return;
-    build_command_objects(&command, &d->stack, &scratch, chain);
+    build_command_objects(&command, *directory, &scratch, chain);
     *line_arena = scratch;
 }
 
@@ -97,7 +97,8 @@ static i64 shell_line(Dispatcher* d, Str* rest) {
     StrList words = {};
     CommandChain chain = {};
     split_shell_line(rest, &line_arena, &words);
-    while (words.count > 0) handle_invocation(d, &words, &line_arena, &chain);
+    Str directory = current_directory(&d->stack);
+    while (words.count > 0) handle_invocation(d, &words, &directory, &line_arena, &chain);
     if (chain.count > 0) write_command_objects(d->out, &chain, d->total_objects);
     if (d->verbose) trace_command_objects(d->err, d->trace_lists, &chain);
     return chain.count;

@@ -18,6 +18,14 @@ i32 match_redirection(Cursor* cursor) {
     return 0;
 }
 
+i32 is_control_operator(Str word) { return str_equals_any(word, control_operators, CONTROL_OPERATOR_COUNT); }
+
+i32 is_redirection_word(Str word) {
+    i64 digits = 0;
+    while (digits < word.len && str_at(word, digits) >= '0' && str_at(word, digits) <= '9') digits++;
+    return str_equals_any(str_skip(word, digits), redirection_operators, REDIRECTION_OPERATOR_COUNT);
+}
+
 struct ShellBytes {
     ShellByte kind[256];
     constexpr ShellBytes() : kind() {

@@ -93,6 +93,10 @@ extern const Str control_operators[CONTROL_OPERATOR_COUNT];
 
 // At the first entry of redirection_operators that matches at the cursor, moves past it and gives 1.
 i32 match_redirection(Cursor* cursor);
+// Whether a word is a control operator; or a redirection operator, possibly after a file-descriptor
+// number.
+i32 is_control_operator(Str word);
+i32 is_redirection_word(Str word);
 
 // What the tests of earlier runs learnt of one aligned block of 16 bytes, kept while a text is read
 // from front to back so that each block is tested once. The zero value knows no block.
