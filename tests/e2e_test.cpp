@@ -155,6 +155,7 @@ TEST(Document, ACdMovesTheEntriesAfterItOnItsLine) {
         {"cd /abs/dir/ && cc -c a9.c", {"/abs/dir"}},
         {"cd D:\\work\\ && cc -c b1.c", {"D:/work"}},
         {"cd / && cc -c b2.c", {"/"}},
+        {"cd C:/ && cc -c b8.c", {"C:/"}},
         {"cd . && cc -c b3.c", {"/top"}},
         {"cd /d && cc -c b4.c", {"/d"}},
         {"cd 'my dir' && cc -c b5.c && cd .. && cc -c b6.c", {"/top/my dir", "/top/my dir/.."}},
