@@ -172,6 +172,12 @@ TEST(Document, ACdMovesTheEntriesAfterItOnItsLine) {
         {"cd ~/src && cc -c d1.c", {"/top"}},
         {"cd a b && cc -c d2.c", {"/top"}},
         {"cd `pwd`/x && cc -c d3.c", {"/top"}},
+        {"cd > ; cc -c d4.c", {"/top"}},
+        {"cd | ; cc -c d5.c", {"/top"}},
+        {"$(ENV) cd x && cc -c d6.c", {"/top"}},
+        {"cd C:x && cc -c d7.c", {"/top/C:x"}},
+        {"cd / && cd usr && cc -c d8.c", {"/usr"}},
+        {"cd 'a\\b' && cc -c d9.c", {"/top/a/b"}},
     };
     std::string input = "make: Entering directory '/top'\n";
     std::vector<std::string> expected;
