@@ -1,6 +1,7 @@
 // The whole promise with real tools: a small multi-directory project's real `make -Bwn` output goes
 // through the program, and the database must satisfy make, clangd, clang-tidy and the compilers.
 #include <iostream>
+#include <map>
 #include <set>
 
 #include "e2e_support.h"
@@ -163,6 +164,37 @@ TEST_F(ProjectFixture, EveryCheckCatchesABrokenEntry) {
     EXPECT_FALSE(check_clangd(project, dir).empty());
     EXPECT_FALSE(check_clang_tidy(project, dir).empty());
     EXPECT_FALSE(check_recompile(changed).empty());
+}
+
+// CMake's Makefiles compile each target in its own build directory with `cd DIR && cc ...`; every
+// entry of its dry run must name the directory that CMake's own database gives for that file. -k goes
+// past the links, which need libraries that a dry run never builds.
+TEST(CMakeProject, EveryEntryRunsWhereCMakesDatabaseSays) {
+    ASSERT_TRUE(have("cmake")) << "cmake is needed and missing";
+    std::string root = scratch_dir() + "cmake";
+    shell("mkdir -p " + root + "/src " + root + "/tests/unit " + root + "/include");
+    write_file(root + "/CMakeLists.txt", "cmake_minimum_required(VERSION 3.13)\nproject(demo C)\ninclude_directories(include)\n"
+                                         "add_subdirectory(src)\nadd_subdirectory(tests/unit)\nadd_executable(top top.c)\n");
+    write_file(root + "/src/CMakeLists.txt", "add_library(core STATIC core.c util.c)\n"
+                                             "target_compile_definitions(core PRIVATE \"GREETING=\\\"hi there\\\"\")\n");
+    write_file(root + "/tests/unit/CMakeLists.txt", "add_executable(t t.c)\ntarget_link_libraries(t core)\n");
+    write_file(root + "/include/demo.h", "#define DEMO 1\n");
+    for (std::string file : {"src/core.c", "src/util.c", "tests/unit/t.c", "top.c"})
+        write_file(root + "/" + file, "#include \"demo.h\"\nint main(void) { return DEMO; }\n");
+    std::string log = scratch_dir() + "cmake.log";
+    ASSERT_EQ(shell("cmake -S " + quote(root) + " -B " + quote(root + "/build") + " -G 'Unix Makefiles' "
+                    "-DCMAKE_EXPORT_COMPILE_COMMANDS=ON > " + log + " 2>&1"), 0) << read_file(log);
+    shell("cd " + quote(root + "/build") + " && make -Bwnk > " + log + " 2>&1");
+    Result r = run({}, read_file(log));
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::map<std::string, std::string> directories;
+    for (const Entry& e : parse_document(r.out)) directories[e.file] = e.directory;
+    bool ok = false;
+    Json truth = JsonReader(read_file(root + "/build/compile_commands.json")).read(&ok);
+    ASSERT_TRUE(ok);
+    ASSERT_EQ(truth.items.size(), 4u);
+    for (const Json& o : truth.items)
+        EXPECT_EQ(directories[o.keys.at("file").text], o.keys.at("directory").text) << o.keys.at("file").text;
 }
 
 // A top Makefile that runs four sub-makes of 40 files each: under make -j their directory lines
