@@ -131,8 +131,9 @@ static i32 possible_kinds_fast(Str word) { return word.len > 0 ? kinds_by_first_
 // the directory. From the compiler word on, the words are walked in place, the substitutions and
 // redirections unlinked, and the words up to the ending operator become the tokens with their own
 // nodes. The front word starts a command: the line's first, or the one after the operator that
-// ended the last invocation.
-CompilerInvocation find_compiler_invocation(StrList* words, Str* directory, Arena* arena) {
+// ended the last invocation. It runs once per invocation and stays out of line, so that the scanner's
+// per-word loop is what the link-time optimiser inlines into the line's handling.
+[[gnu::noinline]] CompilerInvocation find_compiler_invocation(StrList* words, Str* directory, Arena* arena) {
     CompilerInvocation invocation = {COMPILER_UNKNOWN, Str{}, StrList{}};
     i32 command_start = 1;
     while (words->count > 0) {
@@ -149,7 +150,8 @@ CompilerInvocation find_compiler_invocation(StrList* words, Str* directory, Aren
         invocation.compiler = "unknown or not found"_s;
         Str target;
         if (command_start && cd_target(words->head, &target)) *directory = directory_after_cd(*directory, target, arena);
-        command_start = is_control_operator(word);
+        i32 could_be = fast_or_general(possible_kinds_fast, possible_kinds_general)(word);
+        command_start = (could_be & COULD_BE_OPERATOR) && is_control_operator(word);
         list_pop_front(words);
     }
     if (words->count == 0) return invocation;
