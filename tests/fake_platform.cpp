@@ -9,7 +9,7 @@
 
 #include "core/fail.h"
 #include "driver/entry.h"
-#include "platform/platform.h"
+#include "core/platform.h"
 
 FakeSystem fake;
 static std::jmp_buf exit_point;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "core/platform.h"
 
 enum : long { FAKE_SPACE = 256l << 20 };
 

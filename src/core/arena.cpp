@@ -2,7 +2,7 @@
 // out-of-memory stop, rewinding, and the poisoning of free bytes under the address sanitizer.
 #include "core/arena.h"
 #include "core/fail.h"
-#include "platform/platform.h"
+#include "core/platform.h"
 
 #ifdef ARENA_POISONING
 #include <sanitizer/asan_interface.h>

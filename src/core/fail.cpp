@@ -1,6 +1,6 @@
 // The program's single stopping point for unrecoverable conditions.
 #include "core/fail.h"
-#include "platform/platform.h"
+#include "core/platform.h"
 
 static FailHandler fail_handler;  // set by the entry once its streams exist
 static void* fail_context;        // handed back to the handler

@@ -1,9 +1,7 @@
 // The write end of a standard stream: bytes to files and pipes, decoded UTF-16 to consoles.
 #pragma once
 #include "core/str.h"
-#include "platform/platform.h"
-
-enum { CONSOLE_UNITS = 2048 };
+#include "core/platform.h"
 
 struct StdSink {
     OsHandle handle;           // the stream's handle as the system gave it

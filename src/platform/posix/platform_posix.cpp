@@ -6,9 +6,8 @@
 
 #include "core/fail.h"
 #include "core/utf16.h"
-#include "output/sink.h"
 #include "platform/posix/platform_posix.h"
-#include "platform/platform.h"
+#include "core/platform.h"
 
 static int saved_argc;     // the process arguments, kept by main for platform_load_arguments
 static char** saved_argv;
@@ -72,7 +71,7 @@ Str platform_error_text(i64 error, Arena* arena) {
 
 const Str platform_program_name = "ferrule"_s;
 
-// A terminal takes UTF-8: the staged units (at most a sink's staging buffer of them) are decoded
+// A terminal takes UTF-8: the staged units (at most CONSOLE_UNITS of them) are decoded
 // back, a lone surrogate as U+FFFD, and written whole, or else none count as written.
 i32 platform_write_console(OsHandle handle, const u16* units, i32 count, i32* written) {
     char bytes[3 * CONSOLE_UNITS];

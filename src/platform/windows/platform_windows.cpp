@@ -1,8 +1,7 @@
 // The platform operations on Windows, called straight from KERNEL32 and SHELL32 with no C runtime.
 #include "core/fail.h"
 #include "core/utf16.h"
-#include "output/sink.h"
-#include "platform/platform.h"
+#include "core/platform.h"
 #include "platform/windows/pipe_errors.h"
 #include "platform/windows/win32.h"
 

@@ -1,4 +1,5 @@
-// The operating-system operations the logic is written against; one implementation per system.
+// The operating-system operations the logic is written against, owned at the bottom so that every
+// layer may call them; one implementation per system under platform/.
 #pragma once
 #include "core/list.h"
 
@@ -20,6 +21,8 @@ i64 platform_read(OsHandle handle, void* buffer, i64 capacity);
 
 // Each returns nonzero on success and sets *written to what reached the stream.
 i32 platform_write(OsHandle handle, const char* bytes, i32 count, i32* written);
+// A console takes at most CONSOLE_UNITS units a call, the staging buffer of a console's sink.
+enum { CONSOLE_UNITS = 2048 };
 i32 platform_write_console(OsHandle handle, const u16* units, i32 count, i32* written);
 
 // The system's code for why the last call that failed did.
