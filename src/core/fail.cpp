@@ -18,7 +18,7 @@ static void write_all(OsHandle handle, Str s) {
 
 void fail_write_unbuffered(Str what) {
     OsHandle err = platform_std_handle(STD_ERROR);
-    write_all(err, "ferrule: "_s);
+    write_all(err, message_prefix);
     write_all(err, what);
     write_all(err, "\n"_s);
 }

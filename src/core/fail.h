@@ -2,6 +2,9 @@
 #pragma once
 #include "core/str.h"
 
+// What every message of the program's own starts with.
+inline constexpr Str message_prefix = "ferrule: "_s;
+
 // Receives the description of the condition in words, and whether it is that memory ran out;
 // never returns.
 typedef void (*FailHandler)(void* context, Str what, i32 out_of_memory);

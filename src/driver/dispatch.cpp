@@ -4,6 +4,7 @@
 #include "compiler/objects.h"
 #include "core/fast_paths.h"
 #include "driver/dirstack.h"
+#include "driver/messages.h"
 #include "shell/scanner.h"
 
 // A directory line's first field ends with a colon and its third is "directory"; its second says
@@ -56,13 +57,12 @@ struct Dispatcher {
     i32 said;                 // the EnterResult flags whose message has been written
 };
 
-// A message of the run's own, on a line of its own at the left margin, written once per run.
+// A message of the run's own, written once per run; the trace's indentation goes on after it.
 static void say_once(Dispatcher* d, i32 met, i32 flag, Str message) {
     if (!(met & flag) || (d->said & flag)) return;
     d->said |= flag;
     int8_t indent = d->err->indent;
-    d->err->indent = 0;
-    write_line(d->err, message);
+    write_message(d->err, message);
     d->err->indent = indent;
 }
 
@@ -72,9 +72,9 @@ static void enter_line(Dispatcher* d, Str* rest) {
     Arena scratch = d->line_arena_start;
     i32 met = enter_directory(&d->stack, path, maker, &scratch);
     say_once(d, met, ENTER_INTERLEAVED,
-             "ferrule: makes running in parallel wrote interleaved directory lines; entries may name the wrong "
+             "makes running in parallel wrote interleaved directory lines; entries may name the wrong "
              "directory (run make with -j1 or --output-sync)"_s);
-    say_once(d, met, ENTER_FULL, "ferrule: the directory stack is full; directories entered from here on are ignored"_s);
+    say_once(d, met, ENTER_FULL, "the directory stack is full; directories entered from here on are ignored"_s);
 }
 
 // One compiler invocation off the front of the words; its memory is kept only when it produced

@@ -1,51 +1,9 @@
-// Start-up in its fixed order, the option walk, the verbose preamble and the flushing exit.
+// Start-up in its fixed order, the answers to the options, the run, its trace's opening and closing
+// lines, and the flushing exit.
 #include "driver/entry.h"
 #include "core/fail.h"
-#include "core/utf16.h"
 #include "driver/dispatch.h"
-
-// The help text around its examples, which name the program's file as users type it.
-static const Str help_head =
-    "ferrule - Create a compile_commands.json from a Make output\n"
-    "Usage: ferrule [option]\n"
-    "\n"
-    "Options:\n"
-    "       --version:  Display the version number.\n"
-    "   -h, --help:     Display this help page.\n"
-    "   -v, --verbose:  Display debug information on stderr to help with problem diagnosis.\n"
-    "\n"
-    "Examples:\n"_s;
-static const Str help_examples[3][2] = {
-    {"   $ make -Bwn | "_s, "\n"_s},
-    {"   $ make -Bwn | "_s, " > compile_commands.json\n"_s},
-    {"   $ echo \"gcc -o main main.c\" | "_s, " > compile_commands.json\n"_s},
-};
-
-// The version, a date, comes from the build (CMakeLists.txt).
-static const Str version_line = "Version: " FERRULE_VERSION ""_s;
-
-void read_all_input(OsHandle handle, Arena* arena, Input* input) {
-    // Each chunk is read straight behind the one before, so the input is one block and nothing is
-    // copied. It starts on a page: an offset into the input is then also its position in a block of
-    // 16 bytes.
-    char* start = arena_take(arena, 0, 1, 4096);
-    for (;;) {
-        char* chunk = arena_take(arena, READ_CHUNK, 1, 1);
-        i64 n = platform_read(handle, chunk, READ_CHUNK);
-        arena_rewind(arena, chunk + (n > 0 ? n : 0));
-        if (n < 0) input->read_failed = 1, input->error = platform_last_error();
-        if (n <= 0) return;
-        input->text = Str{input->text.len + n, start};
-    }
-}
-
-Str input_as_utf8(Str raw, Arena* arena) {
-    if (str_starts_with(raw, "\xEF\xBB\xBF"_s)) return str_skip(raw, 3);
-    i32 little = str_starts_with(raw, "\xFF\xFE"_s), big = str_starts_with(raw, "\xFE\xFF"_s);
-    if (!little && !big) return raw;
-    arena_take(arena, 0, 1, 4096);
-    return utf16_bytes_to_utf8(arena, str_skip(raw, 2), little ? UTF16_LITTLE_ENDIAN : UTF16_BIG_ENDIAN);
-}
+#include "driver/messages.h"
 
 StrList load_arguments(Arena* arena) {
     StrList args = {};
@@ -55,19 +13,6 @@ StrList load_arguments(Arena* arena) {
 }
 
 Str load_current_directory(Arena* arena) { return str_normalize_slashes(platform_current_directory(arena)); }
-
-Options handle_options(StrList args) {
-    Options options = {RUN, 0, Str{}};
-    for (StrNode* node = args.head ? args.head->next : nullptr; node; node = node->next) {
-        Str arg = node->value;
-        if (str_equals(arg, "-h"_s) || str_equals(arg, "--help"_s)) options.action = SHOW_HELP;
-        else if (str_equals(arg, "--version"_s)) options.action = SHOW_VERSION;
-        else if (str_equals(arg, "-v"_s) || str_equals(arg, "--verbose"_s)) options.verbose = 1;
-        else options.action = UNKNOWN_OPTION, options.unknown = arg;
-        if (options.action != RUN) return options;
-    }
-    return options;
-}
 
 void write_preamble(Output* err, Str program_path, Str cwd, StrList args, i64 input_len) {
     err->indent = 0;
@@ -92,25 +37,6 @@ static void write_closing_lines(Output* err, i64 total_objects) {
     write_line(err, "ferrule is done."_s);
 }
 
-// Starts a message of the program's own on standard error: "ferrule: " at the left margin of a line
-// of its own, after whatever the trace had written.
-static void begin_message(Output* err) {
-    err->indent = 0;
-    if (!err->at_line_start && err->length > 0) put_byte(err, '\n');
-    write_str(err, "ferrule: "_s);
-}
-
-// What went wrong and, when the system has words for its error code, ": " and those.
-static void write_failure(Output* err, Str what, i64 error) {
-    char words[1024];
-    Arena scratch = arena_over(words, sizeof words);
-    Str reason = error ? platform_error_text(error, &scratch) : Str{};
-    begin_message(err);
-    write_str(err, what);
-    if (reason.len > 0) write_str(err, ": "_s);
-    write_line(err, reason);
-}
-
 // Output cut short by a failed write is said once on standard error, with the system's reason.
 // A reader that went away early (as head does) wanted no more: that is no fault worth a word.
 static void report_failed_output(const StdSink* out_sink, Output* err, Str what) {
@@ -121,7 +47,7 @@ static void report_failed_output(const StdSink* out_sink, Output* err, Str what)
 [[noreturn]] void finish_and_exit(Program* program) {
     flush_output(program->out);
     finish_console(program->out_sink);
-    report_failed_output(program->out_sink, program->err, program->output_failed);
+    report_failed_output(program->out_sink, program->err, program->output_message);
     flush_output(program->err);
     finish_console(program->err_sink);
     if (program->exit_status == 0 && (program->out_sink->failed || program->err_sink->failed)) program->exit_status = 1;
@@ -154,20 +80,10 @@ static void bind_stream(Program* program, OsHandle handle, i32 is_console, StdSi
     (*out)->flush_fn = sink_write;
 }
 
-static void write_help(Output* out) {
-    write_str(out, help_head);
-    for (const Str* example : help_examples) {
-        write_str(out, example[0]);
-        write_str(out, platform_program_name);
-        write_str(out, example[1]);
-    }
-    put_byte(out, '\n');
-}
-
 // Help, version and an unknown argument are answered before any input is read: they use none.
 static void answer_options(Program* program, Options options) {
     if (options.action == RUN) return;
-    program->output_failed = "standard output could not be written"_s;
+    program->output_message = "standard output could not be written"_s;
     if (options.action == SHOW_HELP) write_help(program->out);
     if (options.action == SHOW_VERSION) {
         write_line(program->out, version_line);
@@ -216,7 +132,7 @@ static Arena reserve_memory(Region* region) {
 [[noreturn]] void run_ferrule() {
     Program program = {};
     program.main_arena = reserve_memory(&program.region);
-    program.output_failed = "the compilation database could not be written completely"_s;
+    program.output_message = "the compilation database could not be written completely"_s;
     OsHandle in = platform_std_handle(STD_INPUT);
     i32 in_console = platform_is_console(in);
     OsHandle out = platform_std_handle(STD_OUTPUT);
