@@ -183,13 +183,6 @@ static i32 possible_kinds_fast(Str word) { return word.len > 0 ? kinds_by_first_
     return invocation;
 }
 
-void trace_shell_words(Output* err, TraceLists* lists, StrList words) {
-    write_line(err, "Tokenized shell line:"_s);
-    err->indent++;
-    trace_str_list(err, lists, words);
-    err->indent--;
-}
-
 void trace_compiler_invocation(Output* err, TraceLists* lists, const CompilerInvocation* invocation) {
     write_line(err, "Detected compiler invocation:"_s);
     err->indent++;

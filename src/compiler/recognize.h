@@ -22,6 +22,5 @@ struct CompilerName {
 CompilerInvocation find_compiler_invocation(StrList* words, Str* directory, Arena* arena);
 i32 is_substitution_word(Str word);
 CompilerName classify_compiler_name(Str word);
-// The trace's lines for a line's words and for the invocation found; the lists copy from the memo.
-void trace_shell_words(Output* err, TraceLists* lists, StrList words);
+// The trace's lines for the invocation found; the lists copy from the memo.
 void trace_compiler_invocation(Output* err, TraceLists* lists, const CompilerInvocation* invocation);

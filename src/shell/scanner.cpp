@@ -149,3 +149,10 @@ void split_shell_line(Str* input, Arena* arena, StrList* words) {
     }
     *input = rest;
 }
+
+void trace_shell_words(Output* err, TraceLists* lists, StrList words) {
+    write_line(err, "Tokenized shell line:"_s);
+    err->indent++;
+    trace_str_list(err, lists, words);
+    err->indent--;
+}

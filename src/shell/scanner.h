@@ -1,6 +1,7 @@
 // The shell word scanner: cuts the shell command at the front of the input into raw words.
 #pragma once
 #include "core/list.h"
+#include "output/trace_lists.h"
 #include "shell/syntax.h"
 
 // One raw word: a slice of the input and how much of the input it used.
@@ -16,3 +17,6 @@ RawWord scan_raw_word(Str input, OrdinaryMarks* marks);
 
 // Consumes one shell command from the front of *input and appends its finished words.
 void split_shell_line(Str* input, Arena* arena, StrList* words);
+
+// The trace's lines for the words of a line, or of what is left of them; the list copies from the memo.
+void trace_shell_words(Output* err, TraceLists* lists, StrList words);
