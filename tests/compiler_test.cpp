@@ -9,7 +9,7 @@ namespace {
 
 alignas(8) char block[1 << 20];
 
-TEST(Classify, CompilerNames) {
+TEST(CompilerName, Classified) {
     struct Case { std::string word; i32 kind; std::string name; } cases[] = {
         {"gcc", COMPILER_GCC, "gcc"}, {"/usr/bin/gcc", COMPILER_GCC, "gcc"}, {"gcc.exe", COMPILER_GCC, "gcc"},
         {"/gcc", COMPILER_GCC, "gcc"}, {"clang", COMPILER_GCC, "clang"}, {"clang++", COMPILER_GCC, "clang++"},
@@ -256,7 +256,7 @@ const std::string worked_document =
     "    }\n"
     "]\n";
 
-TEST(Document, WorkedExample) {
+TEST(Entries, WorkedExample) {
     Outcome r = run("gcc -o main main.c util.c\n", true);
     EXPECT_EQ(r.out, worked_document);
     EXPECT_NE(r.err.find(
@@ -271,7 +271,7 @@ TEST(Document, WorkedExample) {
         "        \"util.c\"\n    ]\n    \n-> +2 command objects (total = 2)\n"), std::string::npos) << r.err;
 }
 
-TEST(Document, CommasJoinEntriesAcrossCommandsAndLines) {
+TEST(Entries, CommasJoinEntriesAcrossCommandsAndLines) {
     Outcome r = run("gcc -c a.c && gcc -c b.c\nls\ngcc -c \"c d.c\" -o 'q\"\\\\'\n", true);
     EXPECT_NE(r.err.find("-> +2 command objects (total = 2)\n"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("-> +1 command objects (total = 3)\n"), std::string::npos) << r.err;

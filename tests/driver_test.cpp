@@ -236,7 +236,7 @@ TEST(Entry, ConsoleOutputIsDecoded) {
               u"Unknown CLI arg: '--bogus-\u00e9-\U0001F600-\uFFFD\uFFFD'\n\n");
 }
 
-TEST(Classify, ByTheFirstThreeFields) {
+TEST(LineKind, ByTheFirstThreeFields) {
     struct Case { std::string line; i32 kind; } cases[] = {
         {"make: Entering directory '/a'", ENTER_DIR},
         {"make[2]: Leaving directory '/a'", LEAVE_DIR},

@@ -35,7 +35,7 @@ TEST(CommandLine, AProgramPathThatReadsLikeAnOptionIsNoOption) {
     EXPECT_EQ(read_file(dir + "out"), "[\n]\n");
 }
 
-TEST(Input, ReadWholeWhateverItsSize) {
+TEST(ProgramInput, ReadWholeWhateverItsSize) {
     for (size_t size : {0ul, 16384ul, 2 * 16384ul, 5 * 16384ul + 7}) {
         Result r = run({"-v"}, std::string(size, '\n'));
         EXPECT_EQ(r.status, 0);
@@ -46,7 +46,7 @@ TEST(Input, ReadWholeWhateverItsSize) {
 
 // A document cut short is said on standard error with the system's reason (wine's words under
 // wine); a failed write of standard error itself can only give the status.
-TEST(Output, AFailedWriteIsSaidAndGivesStatusOne) {
+TEST(ProgramOutput, AFailedWriteIsSaidAndGivesStatusOne) {
     std::string said = "ferrule: the compilation database could not be written completely: ";
     struct Case { std::vector<std::string> args; std::string redirect, said, reason, wine_reason; } cases[] = {
         {{}, "> /dev/full", said, "No space left on device", "Disk full"},
@@ -63,7 +63,7 @@ TEST(Output, AFailedWriteIsSaidAndGivesStatusOne) {
 }
 
 // Logs saved by Windows PowerShell 5.1: UTF-16 with a byte-order mark of either order, or UTF-8 with one.
-TEST(Input, ALogWithAByteOrderMarkGivesTheSameDocument) {
+TEST(ProgramInput, ALogWithAByteOrderMarkGivesTheSameDocument) {
     std::string plain = "make: Entering directory '/src/\xC3\xA9'\ngcc -c caf\xC3\xA9.c -o x.o\n";
     std::string little = "\xFF\xFE", big = "\xFE\xFF";
     for (unsigned char c : std::string("make: Entering directory '/src/\xE9'\ngcc -c caf\xE9.c -o x.o\n")) {
@@ -114,7 +114,7 @@ TEST(Terminal, CharactersCutByAFlushAreShownWhole) {
     EXPECT_EQ(shown.find("\xEF\xBF\xBD"), std::string::npos);
 }
 
-TEST(Document, WorkedExampleInAnEnteredDirectory) {
+TEST(ProgramDocument, WorkedExampleInAnEnteredDirectory) {
     Result r = run({}, "make: Entering directory '/src/app'\ngcc -o main main.c util.c\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out,
@@ -128,7 +128,7 @@ TEST(Document, WorkedExampleInAnEnteredDirectory) {
 
 // Without a directory line the entries take the current directory, exactly as the system names it
 // (wine names the Linux directory /x as Z:\\x).
-TEST(Document, TheDefaultDirectoryIsTheCurrentDirectory) {
+TEST(ProgramDocument, TheDefaultDirectoryIsTheCurrentDirectory) {
     std::string dir = scratch_dir() + "current dir";
     shell("mkdir -p " + quote(dir));
     write_file(dir + "/in", "gcc -c a.c\n");
@@ -142,7 +142,7 @@ TEST(Document, TheDefaultDirectoryIsTheCurrentDirectory) {
 
 // A `cd D` that starts a command and ends with &&, ; or || moves the entries after it on its line,
 // D written out; every other cd leaves them in the directory of make's last directory line.
-TEST(Document, ACdMovesTheEntriesAfterItOnItsLine) {
+TEST(ProgramDocument, ACdMovesTheEntriesAfterItOnItsLine) {
     struct Case { std::string line; std::vector<std::string> directories; } cases[] = {
         {"cd /home/u/proj/build/tests && /usr/bin/cc -I/home/u/proj/inc -o CMakeFiles/t.dir/t.c.o -c /home/u/proj/tests/a1.c",
          {"/home/u/proj/build/tests"}},
@@ -196,7 +196,7 @@ TEST(Document, ACdMovesTheEntriesAfterItOnItsLine) {
 
 // The real program's trace, whose every line the unit tests check: the preamble in its order, the
 // iterations, the closing lines.
-TEST(Document, VerboseTraceFromPreambleToEnd) {
+TEST(ProgramDocument, VerboseTraceFromPreambleToEnd) {
     Result r = run({"-v"}, "gcc -c a.c\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err.find("Version: " FERRULE_VERSION "\nVerbose mode: true\nDirectory: \""), r.err.find('\n') + 1);
