@@ -17,7 +17,7 @@ static const StrNode* next_listed_source(const StrNode* node) {
 // argument node, so one walk of the arguments beside the sources finds every source node: each object
 // costs one pass over the command's words, and a command of n sources n passes, which is what its
 // document holds.
-static StrList arguments_copied(const ParsedCommand* command, const StrNode* own, Arena* arena) {
+static StrList object_arguments_general(const ParsedCommand* command, const StrNode* own, Arena* arena) {
     StrList arguments = {};
     const StrNode* source = next_listed_source(command->sources.head);
     for (StrNode* node = command->args.head; node; node = node->next) {
@@ -34,8 +34,8 @@ static StrList arguments_copied(const ParsedCommand* command, const StrNode* own
 // The fast side shares them with the command: a command with one source loses nothing from its
 // arguments, and nothing reads them after the objects are built, so its only object takes over the
 // command's nodes (which are the line's words' own) instead of copying them.
-static StrList arguments_shared_with_command(const ParsedCommand* command, const StrNode* own, Arena* arena) {
-    return command->sources.count == 1 ? command->args : arguments_copied(command, own, arena);
+static StrList object_arguments_fast(const ParsedCommand* command, const StrNode* own, Arena* arena) {
+    return command->sources.count == 1 ? command->args : object_arguments_general(command, own, arena);
 }
 
 static CommandObject* new_object(const ParsedCommand* command, Str directory, const StrNode* source, Arena* arena) {
@@ -43,8 +43,7 @@ static CommandObject* new_object(const ParsedCommand* command, Str directory, co
     object->directory = directory;
     object->file = source->value;
     object->output = command->output;
-    object->ok = 1;
-    object->arguments = fast_or_general(arguments_shared_with_command, arguments_copied)(command, source, arena);
+    object->arguments = fast_or_general(object_arguments_fast, object_arguments_general)(command, source, arena);
     return object;
 }
 
@@ -92,7 +91,7 @@ void trace_command_objects(Output* err, TraceLists* lists, const CommandChain* c
     write_line(err, "Produced command objects:"_s);
     err->indent++;
     for (const CommandObject* object = chain->first; object; object = object->next) {
-        write_line(err, object->ok ? "ok = true"_s : "ok = false"_s);
+        write_line(err, "ok = true"_s);  // every object is built from a command that is ok
         write_json_item(err, "directory = "_s, object->directory, 0);
         write_json_item(err, "file = "_s, object->file, 0);
         write_json_item(err, "output = "_s, object->output, 0);

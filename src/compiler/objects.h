@@ -7,7 +7,6 @@ struct CommandObject {
     Str file;             // the source token itself
     StrList arguments;    // the command's args less the other sources, in nodes of its own
     Str output;           // the command's output, or empty
-    i32 ok;               // always 1 for a built object
     CommandObject* next;  // the next object of the same shell line
 };
 

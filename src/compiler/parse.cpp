@@ -3,21 +3,6 @@
 #include "compiler/parse.h"
 #include "core/fast_paths.h"
 
-const Str value_options[VALUE_OPTION_COUNT] = {
-    "-I"_s, "--include-directory"_s, "-o"_s, "--output="_s, "--output"_s, "-x"_s, "--language="_s,
-    "--language"_s, "-D"_s, "--define-macro"_s, "-U"_s, "--undefine-macro"_s, "-l"_s, "-e"_s,
-    "--entry"_s, "-u"_s, "--undefined"_s, "-T"_s, "--script"_s, "-L"_s, "--library-directory"_s,
-    "--library"_s, "-z"_s, "-MF"_s, "-MT"_s, "-MQ"_s, "-A"_s, "-G"_s, "-dumpbase-ext"_s,
-    "-dumpbase"_s, "-dumpdir"_s, "-aux-info"_s, "-include"_s, "-imacros"_s, "-iwithprefixbefore"_s,
-    "-iwithprefix"_s, "-iprefix"_s, "-iquote"_s, "-isystem"_s, "-idirafter"_s, "-isysroot"_s,
-    "-imultilib"_s, "-Xpreprocessor"_s, "-Xassembler"_s, "-Xlinker"_s, "-bundle_loader"_s,
-    "--param"_s, "-arch"_s, "-wrapper"_s,
-};
-
-const Str source_extensions[SOURCE_EXTENSION_COUNT] = {
-    ".c"_s, ".cc"_s, ".cpp"_s, ".cxx"_s, ".c++"_s, ".C"_s, ".cppm"_s, ".s"_s, ".S"_s,
-};
-
 // The exact-lookup index over value_options, filled on first use, with the prefix candidates and
 // what each entry does with its value.
 static struct {
@@ -120,13 +105,17 @@ static const Str cxx_header_values[] = {"c++-header"_s, "c++-system-header"_s, "
 static const Str assembler_values[] = {"assembler"_s, "assembler-with-cpp"_s};
 static const Str none_values[] = {"none"_s};
 
+// Whether value is one of the table's entries.
+template <i64 N>
+static i32 is_one_of(Str value, const Str (&table)[N]) { return str_equals_any(value, table, N); }
+
 static Language classify_language(Str value) {
-    if (str_equals_any(value, c_values, 2)) return LANG_C;
-    if (str_equals_any(value, c_header_values, 1)) return LANG_C_HEADER;
-    if (str_equals_any(value, cxx_values, 3)) return LANG_CXX;
-    if (str_equals_any(value, cxx_header_values, 3)) return LANG_CXX_HEADER;
-    if (str_equals_any(value, assembler_values, 2)) return LANG_ASSEMBLER;
-    if (str_equals_any(value, none_values, 1)) return LANG_NONE;
+    if (is_one_of(value, c_values)) return LANG_C;
+    if (is_one_of(value, c_header_values)) return LANG_C_HEADER;
+    if (is_one_of(value, cxx_values)) return LANG_CXX;
+    if (is_one_of(value, cxx_header_values)) return LANG_CXX_HEADER;
+    if (is_one_of(value, assembler_values)) return LANG_ASSEMBLER;
+    if (is_one_of(value, none_values)) return LANG_NONE;
     return LANG_OTHER;
 }
 

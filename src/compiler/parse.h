@@ -23,10 +23,28 @@ enum Language : i32 {
 // What a value-taking option does with its value.
 enum OptionKind : u8 { OPTION_OTHER = 0, OPTION_OUTPUT = 1, OPTION_LANGUAGE = 2 };
 
-enum { VALUE_OPTION_COUNT = 49, VALUE_INDEX_SLOTS = 256, SOURCE_EXTENSION_COUNT = 9 };
+// The options that take a value, as the next token or joined to the option, and the extensions of
+// source files.
+inline constexpr Str value_options[] = {
+    "-I"_s, "--include-directory"_s, "-o"_s, "--output="_s, "--output"_s, "-x"_s, "--language="_s,
+    "--language"_s, "-D"_s, "--define-macro"_s, "-U"_s, "--undefine-macro"_s, "-l"_s, "-e"_s,
+    "--entry"_s, "-u"_s, "--undefined"_s, "-T"_s, "--script"_s, "-L"_s, "--library-directory"_s,
+    "--library"_s, "-z"_s, "-MF"_s, "-MT"_s, "-MQ"_s, "-A"_s, "-G"_s, "-dumpbase-ext"_s,
+    "-dumpbase"_s, "-dumpdir"_s, "-aux-info"_s, "-include"_s, "-imacros"_s, "-iwithprefixbefore"_s,
+    "-iwithprefix"_s, "-iprefix"_s, "-iquote"_s, "-isystem"_s, "-idirafter"_s, "-isysroot"_s,
+    "-imultilib"_s, "-Xpreprocessor"_s, "-Xassembler"_s, "-Xlinker"_s, "-bundle_loader"_s,
+    "--param"_s, "-arch"_s, "-wrapper"_s,
+};
 
-extern const Str value_options[VALUE_OPTION_COUNT];
-extern const Str source_extensions[SOURCE_EXTENSION_COUNT];
+inline constexpr Str source_extensions[] = {
+    ".c"_s, ".cc"_s, ".cpp"_s, ".cxx"_s, ".c++"_s, ".C"_s, ".cppm"_s, ".s"_s, ".S"_s,
+};
+
+enum : i64 {
+    VALUE_OPTION_COUNT = sizeof value_options / sizeof value_options[0],
+    SOURCE_EXTENSION_COUNT = sizeof source_extensions / sizeof source_extensions[0],
+    VALUE_INDEX_SLOTS = 256,
+};
 
 // The position in value_options of the entry equal to token, found through the hash index, or -1.
 i64 value_option_find(Str token);

@@ -76,13 +76,13 @@ static i32 is_gcc_suffix(Str piece) {
 static CompilerKind classify_pieces(Str rest) {
     while (rest.len > 0) {
         if (str_equals(rest, "clang-cl"_s)) return COMPILER_MSVC;
-        Cut cut = str_cut(rest, "-"_s);
+        Cut cut = str_cut(rest, '-');
         rest = cut.tail;
         NameRule rule = fast_or_general(name_rule_fast, name_rule_general)(cut.head);
         if (rule == NAMES_GCC) return COMPILER_GCC;
         if (rule == NAMES_MSVC) return COMPILER_MSVC;
         if (rule == NOT_A_NAME) continue;
-        Cut next = str_cut(rest, "-"_s);
+        Cut next = str_cut(rest, '-');
         rest = next.tail;
         Str suffix = next.head;
         if (rule == NAMES_GCC_IF_GCC_SUFFIX ? is_gcc_suffix(suffix) : suffix.len == 0 || str_is_version(suffix))

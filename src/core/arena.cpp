@@ -79,9 +79,3 @@ void arena_rewind(Arena* arena, const void* p) {
     arena->cur = (char*)point;
     arena_mark(arena, old_cur);
 }
-
-Str str_concat(Arena* arena, Str a, Str b) {
-    if (!(a.len > 0 && a.data + a.len == arena->cur)) a = str_clone(arena, a);
-    str_clone(arena, b);
-    return Str{a.len + b.len, a.data};
-}

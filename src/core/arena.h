@@ -70,4 +70,3 @@ inline Str str_clone(Arena* arena, Str s) {
     if (s.data && s.len > 0) __builtin_memcpy(block, s.data, (size_t)s.len);
     return Str{s.len, block};
 }
-Str str_concat(Arena* arena, Str a, Str b);

@@ -64,14 +64,6 @@ i64 str_find_any(Str s, Str set) {
     return fast_or_general(find_any_fast, find_any_general)(s, set);
 }
 
-u8 str_next_byte(Str* s) {
-    if (s->len <= 0) return 0;
-    u8 b = (u8)s->data[0];
-    s->data++;
-    s->len--;
-    return b;
-}
-
 i32 str_is_version(Str s) {
     i32 need_digit = 1;
     for (i64 i = 0; i < s.len; i++) {
@@ -141,11 +133,11 @@ Str str_strip_quotes(Str s, Str q) {
     return s;
 }
 
-// The separator is one byte, found by the C library's memchr (or the platform's own).
-Cut str_cut(Str s, Str sep) {
+// The separator is found by the C library's memchr (or the platform's own).
+Cut str_cut(Str s, u8 separator) {
     Cut cut = {0, s, Str{0, nullptr}};
-    if (!s.data || s.len == 0 || !sep.data) return cut;
-    const void* hit = __builtin_memchr(s.data, sep.data[0], (size_t)s.len);
+    if (!s.data || s.len == 0) return cut;
+    const void* hit = __builtin_memchr(s.data, separator, (size_t)s.len);
     if (!hit) return cut;
     i64 i = (const char*)hit - s.data;
     cut.found = 1;
@@ -162,7 +154,3 @@ i32 cursor_match(Cursor* c, Str literal) {
     return 1;
 }
 
-i32 cursor_match_byte(Cursor* c, u8 byte) {
-    char b = (char)byte;
-    return cursor_match(c, Str{1, &b});
-}

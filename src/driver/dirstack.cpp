@@ -6,7 +6,7 @@
 
 static const Str directory_quotes = "'\"`"_s;
 
-static Str after_space(Str s) { return str_cut(s, " "_s).tail; }
+static Str after_space(Str s) { return str_cut(s, ' ').tail; }
 
 Str extract_directory_path(Str* input) {
     Str from_third = after_space(after_space(*input));
@@ -18,7 +18,7 @@ Str extract_directory_path(Str* input) {
         if (end < 0) end = str_find_any(point, "\n"_s);
         if (end >= 0) path = str_trim(str_take(point, end));
     }
-    Cut rest = str_cut(point, "\n"_s);
+    Cut rest = str_cut(point, '\n');
     *input = rest.found ? rest.tail : Str{0, input->data + input->len};
     return path;
 }

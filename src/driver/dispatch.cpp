@@ -18,9 +18,9 @@ static LineKind kind_of_fields(Str maker, Str verb, Str noun) {
 
 // The general rule: the line is cut at its line feed, then its fields at their spaces.
 static LineKind classify_general(Str input) {
-    Cut maker = str_cut(str_cut(input, "\n"_s).head, " "_s);
-    Cut verb = str_cut(maker.tail, " "_s);
-    return kind_of_fields(maker.head, verb.head, str_cut(verb.tail, " "_s).head);
+    Cut maker = str_cut(str_cut(input, '\n').head, ' ');
+    Cut verb = str_cut(maker.tail, ' ');
+    return kind_of_fields(maker.head, verb.head, str_cut(verb.tail, ' ').head);
 }
 
 // The text before the next space or line feed, and where the next field starts: none (-1) when the
@@ -67,7 +67,7 @@ static void say_once(Dispatcher* d, i32 met, i32 flag, Str message) {
 }
 
 static void enter_line(Dispatcher* d, Str* rest) {
-    Str maker = str_cut(*rest, " "_s).head;
+    Str maker = str_cut(*rest, ' ').head;
     Str path = extract_directory_path(rest);
     Arena scratch = d->line_arena_start;
     i32 met = enter_directory(&d->stack, path, maker, &scratch);

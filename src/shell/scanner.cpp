@@ -3,27 +3,18 @@
 #include "core/fast_paths.h"
 #include "shell/unquote.h"
 
-static const Str ampersand_redirections[3] = {"&>>"_s, "&>|"_s, "&>"_s};
-
-static i32 match_first(Cursor* cursor, const Str* table, i64 count) {
-    for (i64 i = 0; i < count; i++)
-        if (cursor_match(cursor, table[i])) return 1;
-    return 0;
-}
-
 // The word of the input's first i bytes; ordinary_end is how far from the start the bytes were all
 // ordinary.
 static RawWord word_before(Str input, i64 i, i64 consumed, i32 ends_line, i64 ordinary_end) {
     return RawWord{Str{i, input.data}, consumed, ends_line, i > 0 && ordinary_end == i};
 }
 
-// An operator word at the start of the input; one always matches.
+// An operator word at the start of the input; one always matches. Redirections start with "&", "<"
+// or ">" and go first, so that "&>" is one rather than "&" and ">".
 static RawWord operator_word(Str input) {
     Cursor cursor = {input, 0};
     u8 b = str_at(input, 0);
-    if (b == '<' || b == '>') match_redirection(&cursor);
-    else if (!match_first(&cursor, ampersand_redirections, 3))
-        match_first(&cursor, control_operators, CONTROL_OPERATOR_COUNT);
+    if (!((b == '&' || b == '<' || b == '>') && match_redirection(&cursor))) match_control_operator(&cursor);
     return word_before(input, cursor.pos, cursor.pos, 0, 0);
 }
 
@@ -54,16 +45,12 @@ static i64 stretch_general(Str input, i64* p, ShellState* state) {
     return -1;
 }
 
-// For each state, the bytes that can matter inside its stretch: its closer, a line feed and, inside
-// double quotes, the backslash that may escape a closer. Every other byte of a stretch is ordinary.
-static const Str stretch_stops[9] = {""_s, "'\n"_s, "\"\\\n"_s, "`\n"_s, "}\n"_s, ")\n"_s, ")\n"_s, "]\n"_s, "]\n"_s};
-
 // The fast kernel: from *p on, the bytes that cannot matter are searched past, not stepped over one
 // by one; each byte that can is stepped by the general rule, until the stretch or the command ends, or
 // the input does.
 static i64 stretch_fast(Str input, i64* p, ShellState* state) {
     for (;;) {
-        i64 k = str_find_any(Str{input.len - *p, input.data + *p}, stretch_stops[*state]);
+        i64 k = str_find_any(Str{input.len - *p, input.data + *p}, shell_stretch_stops[*state]);
         if (k < 0) {
             *p = input.len;
             return -1;

@@ -3,20 +3,17 @@
 #include "core/block.h"
 #include "core/fast_paths.h"
 
-const Str redirection_operators[REDIRECTION_OPERATOR_COUNT] = {
-    "&>>"_s, "&>|"_s, "&>"_s, ">|"_s, "<<<"_s, "<<-"_s, ">>"_s,
-    "<<"_s,  ">&"_s,  "<&"_s, "<>"_s, ">"_s,   "<"_s,
-};
-
-const Str control_operators[CONTROL_OPERATOR_COUNT] = {
-    ";;&"_s, ";;"_s, ";&"_s, ";"_s, "&&"_s, "&"_s, "||"_s, "|&"_s, "|"_s, "("_s, ")"_s,
-};
-
-i32 match_redirection(Cursor* cursor) {
-    for (const Str& operator_text : redirection_operators)
+// At the first entry of the table that matches at the cursor, moves past it and gives 1.
+template <i64 N>
+static i32 match_first(Cursor* cursor, const Str (&table)[N]) {
+    for (const Str& operator_text : table)
         if (cursor_match(cursor, operator_text)) return 1;
     return 0;
 }
+
+i32 match_redirection(Cursor* cursor) { return match_first(cursor, redirection_operators); }
+
+i32 match_control_operator(Cursor* cursor) { return match_first(cursor, control_operators); }
 
 i32 is_control_operator(Str word) { return str_equals_any(word, control_operators, CONTROL_OPERATOR_COUNT); }
 
@@ -42,7 +39,6 @@ static constexpr ShellBytes shell_bytes;
 
 ShellByte shell_byte(u8 b) { return shell_bytes.kind[b]; }
 
-const u8 shell_closers[9] = {0, '\'', '"', '`', '}', ')', ')', ']', ']'};
 
 // The general rule: a byte at a time, by the table.
 static i64 ordinary_run_general(Str s, OrdinaryMarks*) {

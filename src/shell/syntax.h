@@ -34,8 +34,17 @@ enum ShellByte : u8 {
 };
 ShellByte shell_byte(u8 b);
 
+enum { SHELL_STATE_COUNT = DOUBLE_BRACKETED + 1 };
+
 // The byte that closes each state's stretch.
-extern const u8 shell_closers[9];
+inline constexpr u8 shell_closers[SHELL_STATE_COUNT] = {0, '\'', '"', '`', '}', ')', ')', ']', ']'};
+
+// For each state, the bytes that can matter inside its stretch: its closer, a line feed and, inside
+// double quotes, the backslash that may escape a closer. Every other byte of a stretch stands for
+// itself.
+inline constexpr Str shell_stretch_stops[SHELL_STATE_COUNT] = {
+    ""_s, "'\n"_s, "\"\\\n"_s, "`\n"_s, "}\n"_s, ")\n"_s, ")\n"_s, "]\n"_s, "]\n"_s,
+};
 
 // What one step of the quoting state machine took.
 enum ShellStepKind : i32 {
@@ -85,14 +94,24 @@ inline ShellStep shell_step(Str text, i64 i, ShellState state) {
     return ShellStep{STEP_ORDINARY, 1, state};
 }
 
-enum { REDIRECTION_OPERATOR_COUNT = 13, CONTROL_OPERATOR_COUNT = 11 };
-
 // Ordered tables: the first entry that matches wins, so longer operators stand first.
-extern const Str redirection_operators[REDIRECTION_OPERATOR_COUNT];
-extern const Str control_operators[CONTROL_OPERATOR_COUNT];
+inline constexpr Str redirection_operators[] = {
+    "&>>"_s, "&>|"_s, "&>"_s, ">|"_s, "<<<"_s, "<<-"_s, ">>"_s,
+    "<<"_s,  ">&"_s,  "<&"_s, "<>"_s, ">"_s,   "<"_s,
+};
 
-// At the first entry of redirection_operators that matches at the cursor, moves past it and gives 1.
+inline constexpr Str control_operators[] = {
+    ";;&"_s, ";;"_s, ";&"_s, ";"_s, "&&"_s, "&"_s, "||"_s, "|&"_s, "|"_s, "("_s, ")"_s,
+};
+
+enum : i64 {
+    REDIRECTION_OPERATOR_COUNT = sizeof redirection_operators / sizeof redirection_operators[0],
+    CONTROL_OPERATOR_COUNT = sizeof control_operators / sizeof control_operators[0],
+};
+
+// At the first entry of the operators that matches at the cursor, moves past it and gives 1.
 i32 match_redirection(Cursor* cursor);
+i32 match_control_operator(Cursor* cursor);
 // Whether a word is a control operator; or a redirection operator, possibly after a file-descriptor
 // number.
 i32 is_control_operator(Str word);

@@ -91,7 +91,7 @@ static Str unquote_word(Str word, Arena* arena, OrdinaryMarks* marks) {
     return Str{out.count, out.data};
 }
 
-static void finish_copied(Str raw, OrdinaryMarks* marks, Arena* arena, StrList* words) {
+static void finish_word_general(Str raw, OrdinaryMarks* marks, Arena* arena, StrList* words) {
     // Rewritten bytes need marks of their own; unchanged ones can use what the scanner learnt.
     OrdinaryMarks fresh = {};
     if (is_path_word(raw)) {
@@ -105,11 +105,11 @@ static void finish_copied(Str raw, OrdinaryMarks* marks, Arena* arena, StrList* 
 // and unquoting would copy it unchanged. The fast side shares it with the input instead: it is used
 // where it stands there, as the input lives as long as the run and its bytes are rewritten only
 // inside path words, never ordinary ones. The general rule copies it like any other word.
-static void finish_shared_with_input(Str raw, OrdinaryMarks*, Arena* arena, StrList* words) {
+static void finish_word_fast(Str raw, OrdinaryMarks*, Arena* arena, StrList* words) {
     list_append(words, arena, raw);
 }
 
 void finish_word(Str raw, i32 ordinary, OrdinaryMarks* marks, Arena* arena, StrList* words) {
-    if (ordinary) fast_or_general(finish_shared_with_input, finish_copied)(raw, marks, arena, words);
-    else finish_copied(raw, marks, arena, words);
+    if (ordinary) fast_or_general(finish_word_fast, finish_word_general)(raw, marks, arena, words);
+    else finish_word_general(raw, marks, arena, words);
 }
