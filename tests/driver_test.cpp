@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/dirstack.h"
+#include "driver/make_line.h"
 #include "driver/dispatch.h"
 #include "driver/entry.h"
 #include "command_line_cases.h"
@@ -254,10 +255,10 @@ TEST(LineKind, ByTheFirstThreeFields) {
         {"make Leaving directory '/x'", SHELL},
         {"", SHELL},
     };
-    for (const Case& c : cases) EXPECT_EQ(classify_line(str_of(c.line)), c.kind) << c.line;
+    for (const Case& c : cases) EXPECT_EQ(read_make_line(str_of(c.line)).kind, c.kind) << c.line;
 }
 
-TEST(DirStack, PathExtraction) {
+TEST(MakeLine, PathAndWhatItConsumes) {
     struct Case { std::string input; std::string path; std::string rest; } cases[] = {
         {"make[1]: Entering directory '/src/lib'\nnext", "/src/lib", "next"},
         {"make: Entering directory `/src/lib'\n", "/src/lib", ""},
@@ -276,7 +277,7 @@ TEST(DirStack, PathExtraction) {
     };
     for (const Case& c : cases) {
         Str input = str_of(c.input);
-        EXPECT_EQ(string_of(extract_directory_path(&input)), c.path) << c.input;
+        EXPECT_EQ(string_of(take_directory_path(&input, read_make_line(input).third)), c.path) << c.input;
         EXPECT_EQ(string_of(input), c.rest) << c.input;
     }
 }

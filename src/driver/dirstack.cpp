@@ -1,27 +1,8 @@
-// Directory lines: the quoted path is taken out, and the stack pushes on entering and pops on a
-// leave that names the top exactly. The input itself is never rewritten: paths are normalised in
-// copies in the line's scratch memory, since a path without its closing quote can reach into lines
-// still to be read; the stack stores the normalised form, and its room is judged by that length.
+// The directory stack: it pushes on entering and pops on a leave that names the top exactly. The
+// input itself is never rewritten: paths are normalised in copies in the line's scratch memory, since
+// a path without its closing quote can reach into lines still to be read; the stack stores the
+// normalised form, and its room is judged by that length.
 #include "driver/dirstack.h"
-
-static const Str directory_quotes = "'\"`"_s;
-
-static Str after_space(Str s) { return str_cut(s, ' ').tail; }
-
-Str extract_directory_path(Str* input) {
-    Str from_third = after_space(after_space(*input));
-    Str point = str_trim_left(after_space(from_third));
-    Str path = {};
-    if (point.len > 0 && str_find_any(str_take(point, 1), directory_quotes) == 0) {
-        point = str_skip(point, 1);
-        i64 end = str_find_any(point, directory_quotes);
-        if (end < 0) end = str_find_any(point, "\n"_s);
-        if (end >= 0) path = str_trim(str_take(point, end));
-    }
-    Cut rest = str_cut(point, '\n');
-    *input = rest.found ? rest.tail : Str{0, input->data + input->len};
-    return path;
-}
 
 // Copies a normalised path into the stack's arena, with its maker, when it and both nodes fit there.
 static i32 push_entry(DirStack* stack, Str path, Str maker) {

@@ -13,7 +13,6 @@ struct DirStack {
 
 // The stack of one entry, the start directory, whose slashes are already normalised.
 DirStack create_dir_stack(Arena* main_arena, Str start);
-Str extract_directory_path(Str* input);
 
 // What entering a directory met, as flags.
 enum EnterResult { ENTER_FULL = 1, ENTER_INTERLEAVED = 2 };

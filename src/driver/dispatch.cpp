@@ -4,46 +4,9 @@
 #include "compiler/objects.h"
 #include "core/fast_paths.h"
 #include "driver/dirstack.h"
+#include "driver/make_line.h"
 #include "driver/messages.h"
 #include "shell/scanner.h"
-
-// A directory line's first field ends with a colon and its third is "directory"; its second says
-// whether make enters or leaves.
-static LineKind kind_of_fields(Str maker, Str verb, Str noun) {
-    if (!str_ends_with(maker, ":"_s) || !str_equals(noun, "directory"_s)) return SHELL;
-    if (str_equals(verb, "Entering"_s)) return ENTER_DIR;
-    if (str_equals(verb, "Leaving"_s)) return LEAVE_DIR;
-    return SHELL;
-}
-
-// The general rule: the line is cut at its line feed, then its fields at their spaces.
-static LineKind classify_general(Str input) {
-    Cut maker = str_cut(str_cut(input, '\n').head, ' ');
-    Cut verb = str_cut(maker.tail, ' ');
-    return kind_of_fields(maker.head, verb.head, str_cut(verb.tail, ' ').head);
-}
-
-// The text before the next space or line feed, and where the next field starts: none (-1) when the
-// line ends there, since every later field of the line is then empty.
-static Str next_field(Str rest, i64* next) {
-    i64 end = str_find_any(rest, " \n"_s);
-    *next = end >= 0 && str_at(rest, end) == ' ' ? end + 1 : -1;
-    return str_take(rest, end >= 0 ? end : rest.len);
-}
-
-// The fast kernel: the fields are cut one at a time and the line feed is looked for only as far as
-// they reach, since a line that is no directory line is mostly told by its first field.
-static LineKind classify_fast(Str input) {
-    i64 next = 0;
-    Str maker = next_field(input, &next);
-    if (next < 0 || !str_ends_with(maker, ":"_s)) return SHELL;
-    Str rest = str_skip(input, next);
-    Str verb = next_field(rest, &next);
-    if (next < 0) return SHELL;
-    return kind_of_fields(maker, verb, next_field(str_skip(rest, next), &next));
-}
-
-LineKind classify_line(Str input) { return fast_or_general(classify_fast, classify_general)(input); }
 
 // What every iteration works with.
 struct Dispatcher {
@@ -66,11 +29,10 @@ static void say_once(Dispatcher* d, i32 met, i32 flag, Str message) {
     d->err->indent = indent;
 }
 
-static void enter_line(Dispatcher* d, Str* rest) {
-    Str maker = str_cut(*rest, ' ').head;
-    Str path = extract_directory_path(rest);
+static void enter_line(Dispatcher* d, Str* rest, MakeLine line) {
+    Str path = take_directory_path(rest, line.third);
     Arena scratch = d->line_arena_start;
-    i32 met = enter_directory(&d->stack, path, maker, &scratch);
+    i32 met = enter_directory(&d->stack, path, line.maker, &scratch);
     say_once(d, met, ENTER_INTERLEAVED,
              "makes running in parallel wrote interleaved directory lines; entries may name the wrong "
              "directory (run make with -j1 or --output-sync)"_s);
@@ -109,14 +71,14 @@ static const Str mode_lines[3] = {
 };
 
 static void run_iteration(Dispatcher* d, Str* rest) {
-    LineKind kind = classify_line(*rest);
-    if (d->verbose) write_line(d->err, mode_lines[kind]);
+    MakeLine line = read_make_line(*rest);
+    if (d->verbose) write_line(d->err, mode_lines[line.kind]);
     i64 n = 0;
-    if (kind == ENTER_DIR) {
-        enter_line(d, rest);
-    } else if (kind == LEAVE_DIR) {
+    if (line.kind == ENTER_DIR) {
+        enter_line(d, rest, line);
+    } else if (line.kind == LEAVE_DIR) {
         Arena line_arena = d->line_arena_start;
-        leave_directory(&d->stack, extract_directory_path(rest), &line_arena);
+        leave_directory(&d->stack, take_directory_path(rest, line.third), &line_arena);
     } else {
         n = shell_line(d, rest);
     }

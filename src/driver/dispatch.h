@@ -3,10 +3,5 @@
 #include "core/arena.h"
 #include "output/output.h"
 
-enum LineKind { ENTER_DIR, LEAVE_DIR, SHELL };
-
-// The kind of the line at the front of the input, by its first three space-separated fields.
-LineKind classify_line(Str input);
-
 // Processes the whole input and closes the document; returns the number of entries written.
 i64 dispatch_lines(Str input, Str cwd, Arena* main_arena, Output* out, Output* err, i32 verbose);

@@ -1,0 +1,20 @@
+// make's directory lines, read once: whether the line at the front of the input is one, which make
+// wrote it, and the path it names.
+#pragma once
+#include "core/str.h"
+
+enum LineKind { ENTER_DIR, LEAVE_DIR, SHELL };
+
+// What the first three space-separated fields of a line say.
+struct MakeLine {
+    LineKind kind;  // a directory line when its first field ends with a colon, its second is
+                    // "Entering" or "Leaving" and its third "directory"; else a shell line
+    Str maker;      // the first field ("make[1]:"), a slice of the input; for directory lines
+    Str third;      // the input from the third field on; for directory lines
+};
+
+MakeLine read_make_line(Str input);
+
+// The quoted path after the third field, and *input moved past the line that the path's closing
+// quote, or else the next line feed, ends; empty when the fourth field opens no quote.
+Str take_directory_path(Str* input, Str third);
