@@ -119,3 +119,71 @@ Str platform_current_directory(Arena* arena) {
     fputs(fake.streams[STD_ERROR].bytes.c_str(), stderr);
     std::_Exit(status);
 }
+
+static std::string path_of(Str path) { return string_of(path); }
+
+i32 platform_file_exists(Str path) { return fake.files.count(path_of(path)) > 0; }
+
+i32 platform_read_file(Str path, Arena* arena, Str* text) {
+    auto it = fake.files.find(path_of(path));
+    if (it == fake.files.end()) return 0;
+    char* start = arena_take(arena, 0, 1, 4096);
+    *text = str_clone(arena, str_of(it->second));
+    if (text->len == 0) *text = Str{0, start};
+    return 1;
+}
+
+Str platform_link_target(Str path, Arena*) { return path; }
+
+OsHandle platform_create_file(Str path, Str) {
+    if (fake.create_fails || fake.files.count(path_of(path))) {
+        last_error = 28;
+        return nullptr;
+    }
+    fake.file_stream = FakeStream();
+    fake.file_path = path_of(path);
+    fake.files[fake.file_path] = "";
+    return &fake.file_stream;
+}
+
+i32 platform_close_file(OsHandle file, i32 flush) {
+    if (file != &fake.file_stream) return 1;
+    fake.files[fake.file_path] = fake.file_stream.bytes;
+    if (flush && fake.close_fails) {
+        last_error = 5;
+        return 0;
+    }
+    return 1;
+}
+
+i32 platform_replace_file(Str from, Str to) {
+    auto it = fake.files.find(path_of(from));
+    if (it == fake.files.end()) return 0;
+    fake.files[path_of(to)] = it->second;
+    fake.files.erase(path_of(from));
+    return 1;
+}
+
+void platform_remove_file(Str path) { fake.files.erase(path_of(path)); }
+
+void platform_remove_when_stopped(i32, Str) {}
+
+OsHandle platform_start_command(const StrNode* words, Arena*, i32* found) {
+    fake.command.clear();
+    for (const StrNode* w = words; w; w = w->next) fake.command.push_back(string_of(w->value));
+    *found = !fake.command_missing;
+    if (fake.command_missing) {
+        last_error = 2;
+        return nullptr;
+    }
+    fake.command_stream = FakeStream();
+    fake.command_stream.bytes = fake.command_output;
+    return &fake.command_stream;
+}
+
+i32 platform_wait_command(i32* signal) {
+    *signal = 0;
+    return fake.command_status;
+}
+
+Str platform_signal_name(i32) { return Str{}; }

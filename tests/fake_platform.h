@@ -1,6 +1,7 @@
 // An in-memory system for the tests: scripted standard streams, arguments and directory, and an
 // exit that returns to the test instead of ending the process.
 #pragma once
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,16 @@ struct FakeSystem {
     long commit_limit = FAKE_SPACE;   // the most of it that can be made usable
     bool cwd_fails = false;
     int exit_status = -1;
+    std::map<std::string, std::string> files;  // the file system: path to bytes
+    FakeStream file_stream;                    // the new file being written (one at a time)
+    std::string file_path;                     // its path
+    bool create_fails = false;                 // making a new file fails
+    bool close_fails = false;                  // making a new file durable fails
+    FakeStream command_stream;                 // the pipe from the command of "--"
+    std::string command_output;                // what the command writes
+    int command_status = 0;                    // its exit status
+    bool command_missing = false;              // no such program
+    std::vector<std::string> command;          // the words it was started with
 };
 
 extern FakeSystem fake;

@@ -42,4 +42,39 @@ void platform_load_arguments(Arena* arena, StrList* list);
 // The current directory as UTF-8, as the system spells it.
 Str platform_current_directory(Arena* arena);
 
+// Files, named by UTF-8 paths. Each call that fails leaves platform_last_error saying why.
+// Reads the whole file into the arena, starting on a page: 1 when read, 0 when there is no such file,
+// -1 when it could not be read.
+i32 platform_read_file(Str path, Arena* arena, Str* text);
+// Whether there is a file (or anything else) at path.
+i32 platform_file_exists(Str path);
+// The file that path names once symbolic links are followed, in the arena; path itself when it names
+// no link, or a link to nothing.
+Str platform_link_target(Str path, Arena* arena);
+// A new file for writing, which must not exist yet; it takes the permissions of the file like names,
+// when there is one. Null when it could not be made.
+OsHandle platform_create_file(Str path, Str like);
+// Makes what the file holds durable on the disk, then closes it; 0 when either failed. Without flush,
+// it only closes.
+i32 platform_close_file(OsHandle file, i32 flush);
+// Puts the file from where the file to is, replacing it in one step; 0 when that failed.
+i32 platform_replace_file(Str from, Str to);
+void platform_remove_file(Str path);
+
+// A stop by a signal or by Ctrl-C removes the files named here (one per slot, at most two; an empty
+// path empties the slot) and ends the program as the stop would have ended it. Interrupts are caught
+// from the first call on.
+enum { STOP_SLOTS = 2 };
+void platform_remove_when_stopped(i32 slot, Str path);
+
+// Starts the command (its words: the program, found as a shell finds it, then its arguments) with
+// its standard output into a pipe, whose reading end it returns; its standard input and error are
+// the program's own. Null when it could not be started, with *found 0 when no such program exists.
+OsHandle platform_start_command(const StrNode* words, Arena* arena, i32* found);
+// Waits for the command to end: its exit status, or, when a signal ended it, 128 and the signal's
+// number, with *signal set to that number (else 0).
+i32 platform_wait_command(i32* signal);
+// The signal's name, as "SIGTERM"; empty for none.
+Str platform_signal_name(i32 signal);
+
 [[noreturn]] void platform_exit(i32 status);

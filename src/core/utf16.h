@@ -19,3 +19,21 @@ Str utf16_to_utf8(Arena* arena, const u16* units, i64 count);
 
 // Encodes one code point as UTF-8 into out (room for 4 bytes) and returns the byte count.
 i64 utf8_encode(u32 code_point, char* out);
+
+enum DecodeStatus { DECODED, REJECTED, INCOMPLETE };
+
+// One character of UTF-8 decoded: its UTF-16 units and the bytes it used.
+struct Utf8Char {
+    DecodeStatus status;  // REJECTED: the units are U+FFFD for one byte; INCOMPLETE: the bytes end
+                          // inside a character that some further bytes could complete
+    u16 units[2];
+    i64 unit_count;
+    i64 used;
+};
+
+// The character at the front of the n bytes at p (n at least 1).
+Utf8Char utf8_decode(const u8* p, i64 n);
+
+// The UTF-16 form of UTF-8 text at out, which has room for one unit a byte; a byte that starts no
+// character becomes U+FFFD. Returns the number of units.
+i64 utf8_to_utf16(Str text, u16* out);

@@ -2,6 +2,7 @@
 // lines, and the flushing exit.
 #include "driver/entry.h"
 #include "core/fail.h"
+#include "driver/command.h"
 #include "driver/dispatch.h"
 #include "driver/messages.h"
 
@@ -44,9 +45,11 @@ static void report_failed_output(const StdSink* out_sink, Output* err, Str what)
     write_failure(err, what, out_sink->error);
 }
 
+// A run that stopped, or whose output failed, leaves the database's file as it was.
 [[noreturn]] void finish_and_exit(Program* program) {
     flush_output(program->out);
     finish_console(program->out_sink);
+    if (program->exit_status != 0 || program->out_sink->failed) destination_abandon(&program->destination);
     report_failed_output(program->out_sink, program->err, program->output_message);
     flush_output(program->err);
     finish_console(program->err_sink);
@@ -80,7 +83,8 @@ static void bind_stream(Program* program, OsHandle handle, i32 is_console, StdSi
     (*out)->flush_fn = sink_write;
 }
 
-// Help, version and an unknown argument are answered before any input is read: they use none.
+// Help, version, an unknown argument and an option without what it needs are answered before any
+// input is read: they use none.
 static void answer_options(Program* program, Options options) {
     if (options.action == RUN) return;
     program->output_message = "standard output could not be written"_s;
@@ -95,6 +99,10 @@ static void answer_options(Program* program, Options options) {
         write_line(program->err, "'\n"_s);
         program->exit_status = 1;
     }
+    if (options.action == OPTION_ERROR) {
+        write_message(program->err, options.error);
+        program->exit_status = 1;
+    }
     finish_and_exit(program);
 }
 
@@ -107,17 +115,53 @@ static void say_terminal(Output* err) {
     write_line(err, " > compile_commands.json"_s);
 }
 
-[[noreturn]] static void run(Program* program, i32 verbose, StrList args, Str cwd) {
+// The run over the whole input; then the command's end, and the document's file settled.
+[[noreturn]] static void run(Program* program, const Options* options, StrList args, Str cwd) {
     Input input = program->input;
-    if (verbose) write_preamble(program->err, args.head->value, cwd, args, input.text.len);
-    i64 total = dispatch_lines(input.text, cwd, &program->main_arena, program->out, program->err, verbose);
-    if (verbose) write_closing_lines(program->err, total);
+    if (options->verbose) write_preamble(program->err, args.head->value, cwd, args, input.text.len);
+    i64 total = dispatch_lines(input.text, cwd, &program->main_arena, program->out, program->err, options->verbose);
+    if (options->verbose) write_closing_lines(program->err, total);
     if (input.read_failed) {
-        write_failure(program->err, "standard input could not be read to its end"_s, input.error);
+        Str what = options->command ? "the command's output could not be read to its end"_s
+                                    : "standard input could not be read to its end"_s;
+        write_failure(program->err, what, input.error);
         program->exit_status = 1;
     }
     if (input.on_terminal) say_terminal(program->err);
+    i32 command_status = options->command ? command_finish(options->command->value, program->err) : 0;
+    flush_output(program->out);
+    i32 settled = destination_settle(&program->destination, program->out_sink, total, program->exit_status != 0,
+                                     command_status != 0, &program->main_arena, program->err);
+    if (command_status != 0) program->exit_status = command_status;
+    else if (settled != 0) program->exit_status = settled;
     finish_and_exit(program);
+}
+
+// The document's file, and the input: standard input, or the output of the command that "--" names.
+static void open_streams(Program* program, const Options* options) {
+    OsHandle file = nullptr;
+    if (!destination_open(&program->destination, options, &program->main_arena, program->err, &file)) {
+        program->exit_status = 1;
+        finish_and_exit(program);
+    }
+    if (file) {
+        program->out_sink->handle = file;
+        program->out_sink->is_console = 0;
+    }
+    if (!options->command) {
+        OsHandle in = platform_std_handle(STD_INPUT);
+        program->input.on_terminal = platform_is_console(in);
+        if (!program->input.on_terminal) read_all_input(in, &program->main_arena, &program->input);
+        return;
+    }
+    OsHandle pipe = nullptr;
+    i32 status = command_start(options->command, &program->main_arena, program->err, &pipe);
+    if (status != 0) {
+        program->exit_status = status;
+        finish_and_exit(program);
+    }
+    read_all_input(pipe, &program->main_arena, &program->input);
+    platform_close_file(pipe, 0);
 }
 
 // As much address space as the system gives, up to REGION_RESERVE.
@@ -133,19 +177,16 @@ static Arena reserve_memory(Region* region) {
     Program program = {};
     program.main_arena = reserve_memory(&program.region);
     program.output_message = "the compilation database could not be written completely"_s;
-    OsHandle in = platform_std_handle(STD_INPUT);
-    i32 in_console = platform_is_console(in);
     OsHandle out = platform_std_handle(STD_OUTPUT);
     bind_stream(&program, out, platform_is_console(out), &program.out_sink, &program.out);
     OsHandle err = platform_std_handle(STD_ERROR);
     bind_stream(&program, err, platform_is_console(err), &program.err_sink, &program.err);
     fail_set_handler(fail_with_streams, &program);
     StrList args = load_arguments(&program.main_arena);
-    Options options = handle_options(args);
+    Options options = handle_options(args, &program.main_arena);
     answer_options(&program, options);
-    program.input.on_terminal = in_console;
-    if (!in_console) read_all_input(in, &program.main_arena, &program.input);
+    open_streams(&program, &options);
     program.input.text = input_as_utf8(program.input.text, &program.main_arena);
     Str cwd = load_current_directory(&program.main_arena);
-    run(&program, options.verbose, args, cwd);
+    run(&program, &options, args, cwd);
 }

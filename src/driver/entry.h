@@ -1,5 +1,6 @@
 // The program's entry: memory, streams, input, command line, options, the run and the exit.
 #pragma once
+#include "driver/destination.h"
 #include "driver/input.h"
 #include "driver/options.h"
 #include "output/sink.h"
@@ -19,7 +20,9 @@ struct Program {
     Output* out;
     StdSink* err_sink;
     Output* err;
-    i32 exit_status;    // 0, or 1 after an unknown option, a failed write or a failed read
+    Destination destination; // where the document goes
+    i32 exit_status;    // 0; 1 after an unknown option, a failed write or a failed read; or the
+                        // status of the command that "--" ran, when it failed
 };
 
 [[noreturn]] void run_ferrule();

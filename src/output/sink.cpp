@@ -1,5 +1,6 @@
-// Standard-stream sinks: WriteFile-style byte writes, and UTF-8 decoding for the console.
+// Standard-stream sinks: WriteFile-style byte writes, and UTF-16 staged for the console.
 #include "output/sink.h"
+#include "core/utf16.h"
 
 // The first failure is kept with the system's reason; a write that moved nothing gave none.
 static void sink_fail(StdSink* sink, i32 call_failed) {
@@ -19,55 +20,7 @@ static void write_bytes(StdSink* sink, i64 length, const char* p) {
     }
 }
 
-enum DecodeStatus { DECODED, REJECTED, INCOMPLETE };
-
-// One decoded character: its UTF-16 units and the bytes it used.
-struct Decoded {
-    DecodeStatus status;
-    u16 units[2];
-    i64 unit_count;
-    i64 used;
-};
-
-static i32 is_continuation(u8 b) { return b >= 0x80 && b <= 0xBF; }
-
-// Decodes the character at the front of p by the table: lead byte, continuation bytes, range.
-static Decoded decode_complete(const u8* p, i64 n) {
-    Decoded d = {REJECTED, {0xFFFD, 0}, 1, 1};
-    u8 b0 = p[0];
-    if (b0 < 0x80) return Decoded{DECODED, {b0, 0}, 1, 1};
-    i64 need = b0 >= 0xF0 ? 4 : b0 >= 0xE0 ? 3 : b0 >= 0xC0 ? 2 : 0;
-    if (need == 0) return d;
-    if (n < need) {
-        d.status = INCOMPLETE;
-        return d;
-    }
-    u32 c = b0 & (need == 2 ? 0x1F : 0x0F);
-    for (i64 i = 1; i < need; i++) {
-        if (!is_continuation(p[i])) return d;
-        c = (c << 6) | (p[i] & 0x3F);
-    }
-    if (need == 2 && c < 0x80) return d;
-    if (need == 3 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) return d;
-    if (need == 4 && (c < 0x10000 || c > 0x10FFFF)) return d;
-    if (c < 0x10000) return Decoded{DECODED, {(u16)c, 0}, 1, need};
-    c -= 0x10000;
-    return Decoded{DECODED, {(u16)(0xD800 + (c >> 10)), (u16)(0xDC00 + (c & 0x3FF))}, 2, need};
-}
-
-// A cut-off sequence is kept only when some completion of it would decode: filling with the
-// lowest and with the highest continuation byte covers every range test of the table.
-static Decoded decode(const u8* p, i64 n) {
-    Decoded d = decode_complete(p, n);
-    if (d.status != INCOMPLETE) return d;
-    u8 low[4] = {0x80, 0x80, 0x80, 0x80}, high[4] = {0xBF, 0xBF, 0xBF, 0xBF};
-    for (i64 i = 0; i < n; i++) low[i] = high[i] = p[i];
-    if (decode_complete(low, 4).status == DECODED || decode_complete(high, 4).status == DECODED)
-        return d;
-    return Decoded{REJECTED, {0xFFFD, 0}, 1, 1};
-}
-
-static void stage(StdSink* sink, const Decoded* d) {
+static void stage(StdSink* sink, const Utf8Char* d) {
     if (sink->failed) return;
     if (CONSOLE_UNITS - sink->unit_count < d->unit_count) flush_console(sink);
     for (i64 i = 0; i < d->unit_count; i++) sink->units[sink->unit_count++] = d->units[i];
@@ -83,7 +36,7 @@ static i64 resume_pending(StdSink* sink, i64 length, const u8* p) {
         for (i64 i = 0; i < have; i++) window[i] = sink->pending[i];
         i64 more = 4 - have < length - taken ? 4 - have : length - taken;
         for (i64 i = 0; i < more; i++) window[have + i] = p[taken + i];
-        Decoded d = decode(window, have + more);
+        Utf8Char d = utf8_decode(window, have + more);
         if (d.status == INCOMPLETE) {
             for (i64 i = 0; i < more; i++) sink->pending[have + i] = window[have + i];
             sink->pending_count = have + more;
@@ -107,7 +60,7 @@ static void write_console(StdSink* sink, i64 length, const u8* p) {
     length -= taken;
     while (length > 0) {
         if (sink->failed) return;
-        Decoded d = decode(p, length);
+        Utf8Char d = utf8_decode(p, length);
         if (d.status == INCOMPLETE) {
             // An incomplete character is shorter than four bytes.
             for (i64 i = 0; i < length && i < 3; i++) sink->pending[i] = p[i];
@@ -137,7 +90,7 @@ void flush_console(StdSink* sink) {
 
 void finish_console(StdSink* sink) {
     if (sink->is_console && !sink->failed) {
-        Decoded replacement = {REJECTED, {0xFFFD, 0}, 1, 1};
+        Utf8Char replacement = {REJECTED, {0xFFFD, 0}, 1, 1};
         for (i64 i = 0; i < sink->pending_count; i++) stage(sink, &replacement);
     }
     sink->pending_count = 0;

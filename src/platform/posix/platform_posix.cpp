@@ -1,7 +1,15 @@
 // The platform operations in POSIX terms.
 #include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "core/fail.h"
@@ -102,6 +110,194 @@ Str platform_current_directory(Arena* arena) {
     Str cwd = {(i64)__builtin_strlen(buffer), buffer};
     arena_rewind(arena, buffer + cwd.len);
     return cwd;
+}
+
+// A path as the system takes it: NUL-terminated, in the arena; null (with ENAMETOOLONG) when it holds
+// a NUL byte, which no path can.
+static const char* c_path(Str path, Arena* arena) {
+    char* bytes = arena_take(arena, path.len + 1, 1, 1);
+    if (path.len > 0) __builtin_memcpy(bytes, path.data, (size_t)path.len);
+    bytes[path.len] = 0;
+    if ((i64)__builtin_strlen(bytes) != path.len) {
+        errno = ENAMETOOLONG;
+        return nullptr;
+    }
+    return bytes;
+}
+
+i32 platform_read_file(Str path, Arena* arena, Str* text) {
+    Arena scratch = *arena;
+    const char* name = c_path(path, &scratch);
+    int fd = name ? open(name, O_RDONLY | O_CLOEXEC) : -1;
+    if (fd < 0) return errno == ENOENT ? 0 : -1;
+    char* start = arena_take(arena, 0, 1, 4096);
+    *text = Str{0, start};
+    for (;;) {
+        char* chunk = arena_take(arena, 1 << 16, 1, 1);
+        ssize_t n = read(fd, chunk, 1 << 16);
+        if (n < 0 && errno == EINTR) continue;
+        arena_rewind(arena, chunk + (n > 0 ? n : 0));
+        if (n <= 0) {
+            int error = errno;
+            close(fd);
+            errno = error;
+            return n == 0 ? 1 : -1;
+        }
+        text->len += n;
+    }
+}
+
+i32 platform_file_exists(Str path) {
+    char buffer[PATH_MAX + 1];
+    Arena scratch = arena_over(buffer, sizeof buffer);
+    struct stat st;
+    const char* name = path.len < PATH_MAX ? c_path(path, &scratch) : nullptr;
+    return name && lstat(name, &st) == 0;
+}
+
+Str platform_link_target(Str path, Arena* arena) {
+    Arena scratch = *arena;
+    const char* name = c_path(path, &scratch);
+    struct stat st;
+    if (!name || lstat(name, &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char* real = realpath(name, nullptr);
+    if (!real) return path;
+    Str target = str_clone(arena, Str{(i64)__builtin_strlen(real), real});
+    free(real);
+    return target;
+}
+
+OsHandle platform_create_file(Str path, Str like) {
+    char buffer[2 * PATH_MAX + 2];
+    Arena scratch = arena_over(buffer, sizeof buffer);
+    if (path.len >= PATH_MAX || like.len >= PATH_MAX) {
+        errno = ENAMETOOLONG;
+        return nullptr;
+    }
+    const char* name = c_path(path, &scratch);
+    const char* model = c_path(like, &scratch);
+    if (!name) return nullptr;
+    int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (model && like.len > 0 && stat(model, &st) == 0) fchmod(fd, st.st_mode & 07777);
+    return (OsHandle)(intptr_t)fd;
+}
+
+i32 platform_close_file(OsHandle file, i32 flush) {
+    int fd = fd_of(file);
+    i32 ok = !flush || fsync(fd) == 0;
+    int error = errno;
+    if (close(fd) != 0 && ok) return 0;
+    errno = error;
+    return ok;
+}
+
+i32 platform_replace_file(Str from, Str to) {
+    char buffer[2 * PATH_MAX + 2];
+    Arena scratch = arena_over(buffer, sizeof buffer);
+    if (from.len >= PATH_MAX || to.len >= PATH_MAX) {
+        errno = ENAMETOOLONG;
+        return 0;
+    }
+    const char* source = c_path(from, &scratch);
+    const char* target = c_path(to, &scratch);
+    return source && target && rename(source, target) == 0;
+}
+
+void platform_remove_file(Str path) {
+    char buffer[PATH_MAX + 1];
+    Arena scratch = arena_over(buffer, sizeof buffer);
+    if (path.len >= PATH_MAX) return;
+    const char* name = c_path(path, &scratch);
+    if (name) unlink(name);
+}
+
+// What a stop must remove, kept where a signal handler can reach it without allocating.
+static char stop_paths[STOP_SLOTS][PATH_MAX + 1];
+static volatile pid_t running_command;  // the command started, to pass SIGTERM on to; 0 for none
+
+static void on_stop(int signal) {
+    for (char* path : stop_paths)
+        if (path[0]) unlink(path);
+    if (signal == SIGTERM && running_command > 0) kill(running_command, SIGTERM);
+    // The program ends as the signal ends a program, so that its caller sees the signal.
+    struct sigaction action = {};
+    action.sa_handler = SIG_DFL;
+    sigaction(signal, &action, nullptr);
+    raise(signal);
+}
+
+void platform_remove_when_stopped(i32 slot, Str path) {
+    static i32 catching;
+    if (!catching) {
+        catching = 1;
+        struct sigaction action = {};
+        action.sa_handler = on_stop;
+        sigemptyset(&action.sa_mask);
+        const int stops[] = {SIGINT, SIGTERM, SIGHUP};
+        for (int signal : stops) sigaddset(&action.sa_mask, signal);
+        for (int signal : stops) sigaction(signal, &action, nullptr);
+    }
+    // The slot is emptied first, so that a stop meanwhile never sees half a path.
+    stop_paths[slot][0] = 0;
+    if (path.len == 0 || path.len > PATH_MAX) return;
+    __builtin_memcpy(stop_paths[slot] + 1, path.data + 1, (size_t)path.len - 1);
+    stop_paths[slot][path.len] = 0;
+    stop_paths[slot][0] = path.data[0];
+}
+
+OsHandle platform_start_command(const StrNode* words, Arena* arena, i32* found) {
+    *found = 1;
+    i64 count = 0;
+    for (const StrNode* w = words; w; w = w->next) count++;
+    char** argv = (char**)arena_alloc(arena, count + 1, sizeof(char*), 8);
+    i64 i = 0;
+    for (const StrNode* w = words; w; w = w->next) {
+        argv[i] = (char*)c_path(w->value, arena);
+        if (!argv[i++]) return nullptr;
+    }
+    int pipe_ends[2];
+    if (pipe2(pipe_ends, O_CLOEXEC) != 0) return nullptr;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], STDOUT_FILENO);
+    pid_t pid = 0;
+    int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipe_ends[1]);
+    if (error != 0) {
+        close(pipe_ends[0]);
+        *found = error != ENOENT && error != ENOTDIR;
+        errno = error;
+        return nullptr;
+    }
+    running_command = pid;
+    return (OsHandle)(intptr_t)pipe_ends[0];
+}
+
+i32 platform_wait_command(i32* signal) {
+    *signal = 0;
+    int status = 0;
+    while (waitpid(running_command, &status, 0) < 0)
+        if (errno != EINTR) return 127;
+    running_command = 0;
+    if (WIFSIGNALED(status)) {
+        *signal = WTERMSIG(status);
+        return 128 + *signal;
+    }
+    return WEXITSTATUS(status);
+}
+
+Str platform_signal_name(i32 signal) {
+    const char* name = sigabbrev_np(signal);
+    if (!name) return Str{};
+    static char full[16];
+    i64 n = (i64)__builtin_strlen(name);
+    if (n > 12) return Str{};
+    __builtin_memcpy(full, "SIG", 3);
+    __builtin_memcpy(full + 3, name, (size_t)n);
+    return Str{n + 3, full};
 }
 
 [[noreturn]] void platform_exit(i32 status) { _exit(status); }

@@ -1,0 +1,13 @@
+// The command that "--" names: started with its standard output into a pipe, which the program reads
+// as its input, and waited for at the end.
+#pragma once
+#include "core/platform.h"
+#include "output/output.h"
+
+// Starts the command; its status when it could not be (127 when no such program was found, else
+// 126), with the message written, or 0 with *handle the pipe's reading end.
+i32 command_start(const StrNode* words, Arena* arena, Output* err, OsHandle* handle);
+
+// Waits for the command; its exit status, 128 and the signal's number when a signal ended it, with
+// the message written when it is not 0.
+i32 command_finish(Str name, Output* err);
