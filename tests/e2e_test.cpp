@@ -278,6 +278,109 @@ TEST(Hostile, AReaderThatClosesEarly) {
     EXPECT_EQ(read_file(dir + "early.err"), "") << "a reader that has had enough is no fault to report";
 }
 
+// The database's file: -o writes what standard output would get, and so does the command of --,
+// whose output is read as the input (cmd's type under wine); with -- and no -o the file is
+// compile_commands.json; the last line says what the file holds.
+TEST(Database, AFileHoldsTheDocumentOfStandardOutput) {
+    std::string dir = scratch_dir() + "db-same/", log = dir + "make.log";
+    shell("mkdir -p " + dir);
+    std::string text = read_file(FERRULE_SOURCE_DIR "/tests/corpus/lua/make-Bwn.log");
+    write_file(log, text);
+    Result piped = run({}, text);
+    ASSERT_EQ(piped.status, 0);
+    std::string cat = under_wine() ? "cmd /c type make.log" : "cat make.log";
+    struct Case { std::string args, file, err; } cases[] = {
+        {"-o out.json < make.log", "out.json", "ferrule: out.json now holds 34 entries\n"},
+        {"--output=sub.json < make.log", "sub.json", "ferrule: sub.json now holds 34 entries\n"},
+        {"-- " + cat + " < /dev/null", "compile_commands.json", "ferrule: compile_commands.json now holds 34 entries\n"},
+        {"-o cmd.json -- " + cat + " < /dev/null", "cmd.json", "ferrule: cmd.json now holds 34 entries\n"},
+        {"-o --help < make.log", "--help", "ferrule: --help now holds 34 entries\n"},
+    };
+    for (const Case& c : cases) {
+        int status = shell("cd " + dir + " && " + program_command({}) + " " + c.args + " > stdout 2> stderr");
+        EXPECT_EQ(status, 0) << c.args;
+        EXPECT_EQ(read_file(dir + "stdout"), "") << c.args;
+        EXPECT_EQ(read_file(dir + "stderr"), c.err) << c.args;
+        EXPECT_TRUE(read_file(dir + c.file) == piped.out) << c.args << ": not the document of standard output";
+    }
+    EXPECT_EQ(shell("cd " + dir + " && " + program_command({}) + " -o - -- " + cat + " > stdout 2> stderr < /dev/null"), 0);
+    EXPECT_TRUE(read_file(dir + "stdout") == piped.out);
+    EXPECT_EQ(read_file(dir + "stderr"), "");
+}
+
+// Whatever stops a run leaves the file as it was, and no new file beside it (but after SIGKILL).
+TEST(Database, TheFileStaysAsItWasWhenTheRunStops) {
+    std::string dir = scratch_dir() + "db-stops/";
+    shell("mkdir -p " + dir);
+    std::string old = "[{\"directory\": \"/p\", \"file\": \"old.c\", \"arguments\": [\"cc\", \"old.c\"]}]\n";
+    std::string big;
+    while (big.size() < (4u << 20)) big += "gcc -c some/source/file/" + std::to_string(big.size()) + ".c -o x.o\n";
+    write_file(dir + "big.log", big);
+    write_file(dir + "compile.log", "gcc -c a.c\n");
+    std::string p = program_command({});
+    bool posix = !under_wine();
+    bool limits = posix && env("FERRULE_RUNNER").empty() && env("FERRULE_SANITIZED") != "1";
+    struct Case { std::string name, command; int status; std::string said; bool runs; bool may_leave; std::string file; } cases[] = {
+        {"no entries", "echo hi | " + p + " -o F", 1, "ferrule: F was kept as it was: the run found no entries\n", true},
+        {"a broken file under -a", p + " -a -o F < compile.log", 1, "ferrule: F:1:2: the entry has no string \"file\"\n", true,
+         false, "[{\"directory\": \"/p\"}]"},
+        {"a file that is no array", p + " -a -o F < compile.log", 1, "ferrule: F:2:1: the database is not a JSON array\n",
+         true, false, "\n{}"},
+        {"a command that fails", p + " -o F -- " + (posix ? "sh -c 'exit 2'" : "cmd /c exit 2"), 2,
+         "ferrule: " + std::string(posix ? "sh" : "cmd") + " exited with status 2\nferrule: F was kept as it was: the run found no entries\n",
+         true},
+        {"a command that is missing", p + " -o F -- no-such-command-here", 127, "", true},
+        {"a failed write", "(trap '' XFSZ; ulimit -f 1024; " + p + " -o F < big.log)", 1,
+         "ferrule: the compilation database could not be written completely: File too large\n", posix},
+        {"memory running out", "(ulimit -v 65536; " + p + " -o F < big.log)", 1, "", limits},
+        {"Ctrl-C", "(cat big.log; sleep 5) | " + p + " -o F & sleep 1; kill -INT $!; wait $!", 130, "", posix},
+        {"SIGTERM", "(cat big.log; sleep 5) | " + p + " -o F & sleep 1; kill -TERM $!; wait $!", 143, "", posix},
+        {"SIGKILL", "(cat big.log; sleep 5) | " + p + " -o F & sleep 1; kill -KILL $!; wait $!", 137, "", posix, true},
+    };
+    for (const Case& c : cases) {
+        if (!c.runs) continue;
+        shell("rm -rf " + dir + "F* " + dir + "err");
+        std::string before = c.file.empty() ? old : c.file;
+        write_file(dir + "F", before);
+        int status = shell("cd " + dir + " && (" + c.command + ") 2> err");
+        EXPECT_EQ(status, c.status) << c.name << ": " << read_file(dir + "err");
+        if (!c.said.empty()) EXPECT_EQ(read_file(dir + "err"), c.said) << c.name;
+        EXPECT_EQ(read_file(dir + "F"), before) << c.name;
+        if (!c.may_leave) EXPECT_EQ(shell("ls " + dir + "F.* > /dev/null 2>&1"), 2) << c.name << ": a new file was left";
+    }
+}
+
+// --append keeps the entries of other files exactly as another generator wrote them, and replaces
+// the entries of the files this run compiles, whose keys are their absolute paths.
+TEST(Database, AppendKeepsOtherFilesEntriesAsTheyStood) {
+    std::string dir = scratch_dir() + "db-append/";
+    shell("mkdir -p " + dir);
+    std::string a_old = "{\"file\":\"a.c\",\"command\":\"cc -c a.c\",\"directory\":\"\\/p\"}";
+    std::string b = "{ \"directory\" : \"/elsewhere\",\n  \"command\": \"cc -c /p/b.c\", \"file\": \"/p/b.c\",\n"
+                    "  \"extra\": [1, 2.5e3, true, null, {\"k\": \"\\u0041\"}] }";
+    std::string c = "{\"directory\": \"D:\\\\w\", \"file\": \"sub\\\\c.c\", \"arguments\": [\"gcc\"]}";
+    std::string d = "{\"directory\": \"/q\", \"file\": \"../p/a.c\", \"arguments\": [\"gcc\"]}";
+    write_file(dir + "db.json", "[" + a_old + ",\n" + b + "  ,\t" + c + "," + d + "]");
+    std::string log = "make: Entering directory '/p'\ngcc -c a.c\ngcc -c /p/b.c\ngcc -c D:/w/sub/c.c\n";
+    Result fresh = run({}, log);
+    std::vector<std::string> objects;
+    for (size_t at = 0; (at = fresh.out.find("    {\n", at)) != std::string::npos; at++)
+        objects.push_back(fresh.out.substr(at + 4, fresh.out.find("\n    }", at) + 6 - at - 4));
+    ASSERT_EQ(objects.size(), 3u);
+    int status = shell("cd " + dir + " && printf \"" + std::string("make: Entering directory '/p'\\ngcc -c a.c\\ngcc -c /p/b.c\\ngcc -c D:/w/sub/c.c\\n") +
+                       "\" | " + program_command({"-a", "-o", "db.json"}) + " 2> err");
+    EXPECT_EQ(status, 0) << read_file(dir + "err");
+    EXPECT_EQ(read_file(dir + "err"), "ferrule: db.json now holds 4 entries\n");
+    EXPECT_EQ(read_file(dir + "db.json"), "[\n    " + d + ",\n    " + objects[0] + ",\n    " + objects[1] + ",\n    " +
+                                              objects[2] + "\n]\n");
+    // Merging this run's entries into a file of its own makes the same file.
+    EXPECT_EQ(shell("cd " + dir + " && printf \"" + std::string("make: Entering directory '/p'\\ngcc -c a.c\\ngcc -c /p/b.c\\ngcc -c D:/w/sub/c.c\\n") +
+                    "\" | " + program_command({"-o", "fresh.json"}) + " 2> err && cp fresh.json again.json && printf \"" +
+                    std::string("make: Entering directory '/p'\\ngcc -c a.c\\ngcc -c /p/b.c\\ngcc -c D:/w/sub/c.c\\n") + "\" | " +
+                    program_command({"-a", "-o", "again.json"}) + " 2> err"), 0);
+    EXPECT_EQ(read_file(dir + "again.json"), read_file(dir + "fresh.json"));
+}
+
 // The corpus: every compile the real build made must come out as an entry, exactly.
 std::vector<Entry> read_truth(const std::string& path) {
     std::vector<Entry> truth;
