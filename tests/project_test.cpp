@@ -115,6 +115,7 @@ struct ProjectFixture : testing::Test {
     Project project{scratch_dir() + "project"};
     std::string db_dir = project.root;
     std::vector<Entry> entries;
+    std::string document;  // what the program made of make's output through a pipe
 
     void SetUp() override {
         std::string log = scratch_dir() + "make.log";
@@ -122,6 +123,7 @@ struct ProjectFixture : testing::Test {
         Result r = run({}, read_file(log));
         ASSERT_EQ(r.status, 0) << r.err;
         write_file(db_dir + "/compile_commands.json", r.out);
+        document = r.out;
         entries = parse_document(r.out);
     }
 
@@ -148,6 +150,16 @@ TEST_F(ProjectFixture, EveryCheckPasses) {
     for (const auto& faults : {check_entries(project, entries), check_clangd(project, db_dir),
                                check_clang_tidy(project, db_dir), check_recompile(entries)})
         for (const std::string& fault : faults) ADD_FAILURE() << fault;
+}
+
+// The program runs make itself and reads its output as it would read the pipe's.
+TEST_F(ProjectFixture, RunningMakeGivesThePipesDocument) {
+    if (!env("FERRULE_RUNNER").empty()) GTEST_SKIP() << "the runner's program cannot start this system's make";
+    std::string err = scratch_dir() + "run.err";
+    ASSERT_EQ(shell("cd " + quote(project.root) + " && " + program_command({"-o", "run.json", "--", "make", "-Bwn"}) +
+                    " 2> " + err + " < /dev/null"), 0) << read_file(err);
+    EXPECT_TRUE(read_file(project.root + "/run.json") == document);
+    EXPECT_EQ(read_file(err), "ferrule: run.json now holds " + std::to_string(entries.size()) + " entries\n");
 }
 
 TEST_F(ProjectFixture, EveryCheckCatchesABrokenEntry) {
