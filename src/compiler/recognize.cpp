@@ -108,24 +108,16 @@ CompilerName classify_compiler_name(Str word) {
 }
 
 // What a word after the compiler may be, which the walk then tests it for, as flags.
-enum { COULD_BE_SUBSTITUTION = 1, COULD_BE_OPERATOR = 2 };
+enum { COULD_BE_SUBSTITUTION = BYTE_STARTS_SUBSTITUTION, COULD_BE_OPERATOR = BYTE_STARTS_OPERATOR };
 
 // The general rule: any word could be either.
 static i32 possible_kinds_general(Str) { return COULD_BE_SUBSTITUTION | COULD_BE_OPERATOR; }
 
-// What a word's first byte allows: most words start with a byte that allows neither and are tokens
-// at once.
-struct KindsByFirstByte {
-    u8 kinds[256];
-    constexpr KindsByFirstByte() : kinds() {
-        kinds[(u8)'`'] = kinds[(u8)'$'] = COULD_BE_SUBSTITUTION;
-        for (const char* p = ";&|()<>0123456789"; *p; p++) kinds[(u8)*p] = COULD_BE_OPERATOR;
-    }
-};
-static constexpr KindsByFirstByte kinds_by_first_byte;
-
-// The fast kernel: by the word's first byte.
-static i32 possible_kinds_fast(Str word) { return word.len > 0 ? kinds_by_first_byte.kinds[str_at(word, 0)] : 0; }
+// The fast kernel: by what the word's first byte allows; most words start with a byte that allows
+// neither and are tokens at once.
+static i32 possible_kinds_fast(Str word) {
+    return word.len > 0 ? byte_flags(str_at(word, 0)) & (COULD_BE_SUBSTITUTION | COULD_BE_OPERATOR) : 0;
+}
 
 // The first words that name no compiler are dropped; a `cd` among them that starts a command moves
 // the directory. From the compiler word on, the words are walked in place, the substitutions and

@@ -1,5 +1,6 @@
 // String slice operations: tests, slicing, cutting, slash normalisation and cursor matching.
 #include "core/str.h"
+#include "core/bytes.h"
 #include "core/block.h"
 #include "core/fast_paths.h"
 
@@ -11,8 +12,6 @@ static i32 bytes_equal(const char* a, const char* b, i64 n) {
         if (a[i] != b[i]) return 0;
     return 1;
 }
-
-i32 is_space(u8 b) { return b == 9 || b == 10 || b == 13 || b == 32; }
 
 i32 str_equals(Str a, Str b) { return a.len == b.len && bytes_equal(a.data, b.data, a.len); }
 
@@ -116,14 +115,14 @@ Str str_strip_suffix(Str s, Str suffix) {
 
 Str str_trim_left(Str s) {
     i64 i = 0;
-    while (i < s.len && is_space(str_at(s, i))) i++;
+    while (i < s.len && byte_is(str_at(s, i), BYTE_SPACE)) i++;
     return str_skip(s, i);
 }
 
 Str str_trim(Str s) {
     s = str_trim_left(s);
     i64 n = 0;
-    while (n < s.len && is_space(str_at(s, s.len - 1 - n))) n++;
+    while (n < s.len && byte_is(str_at(s, s.len - 1 - n), BYTE_SPACE)) n++;
     return str_drop_last(s, n);
 }
 

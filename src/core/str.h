@@ -33,7 +33,6 @@ constexpr Str operator""_s(const char* s, size_t n) { return Str{(i64)n, s}; }
 
 inline u8 str_at(Str s, i64 i) { return (u8)s.data[i]; }
 
-i32 is_space(u8 b);
 i32 str_equals(Str a, Str b);
 i32 str_equals_any(Str s, const Str* table, i64 count);
 i32 str_starts_with(Str s, Str prefix);

@@ -2,6 +2,7 @@
 // writer is a pair: the general rule writes through put_byte, and the fast kernel stores whole blocks
 // straight into the buffer where it has the room, writing the same bytes with the same flushes.
 #include "output/output.h"
+#include "core/bytes.h"
 #include "core/block.h"
 #include "core/fast_paths.h"
 
@@ -158,8 +159,6 @@ static i64 json_escape_byte(u8 b, char* out) {
     return 6;
 }
 
-static i32 json_needs_escape(u8 b) { return b < 0x20 || b == '"' || b == '\\'; }
-
 // Bit i is set when byte i of the block needs an escape in a JSON string: a control byte, the
 // quotation mark or the backslash.
 static u32 json_special(Block b) { return block_mask((b < 0x20) | (b == '"') | (b == '\\')); }
@@ -223,7 +222,7 @@ static void write_json_str_general(Output* out, Str s) {
     for (i64 i = 0; i < s.len; i++) {
         u8 b = str_at(s, i);
         char escape[6];
-        i64 n = json_needs_escape(b) ? json_escape_byte(b, escape) : 0;
+        i64 n = byte_is(b, BYTE_JSON_ESCAPED) ? json_escape_byte(b, escape) : 0;
         if (n == 0) put_byte(out, b);
         for (i64 k = 0; k < n; k++) put_byte(out, (u8)escape[k]);
     }

@@ -18,8 +18,6 @@ static RawWord operator_word(Str input) {
     return word_before(input, cursor.pos, cursor.pos, 0, 0);
 }
 
-static i32 is_digit(u8 b) { return b >= '0' && b <= '9'; }
-
 // A comment runs to the next line feed, which is left for the next line.
 static RawWord comment_word(Str input) {
     i64 end = str_find_any(input, "\n"_s);
@@ -73,9 +71,9 @@ RawWord scan_raw_word(Str input, OrdinaryMarks* marks) {
     i64 len = input.len;
     i64 p = run, ordinary_end = run;  // the bytes before ordinary_end are all ordinary; scanning goes on at p
     ShellState state = UNQUOTED;
-    if (is_digit(str_at(input, 0))) {
+    if (byte_is(str_at(input, 0), BYTE_DIGIT)) {
         i64 j = 1;
-        while (j < len && is_digit(str_at(input, j))) j++;
+        while (j < len && byte_is(str_at(input, j), BYTE_DIGIT)) j++;
         Cursor cursor = {input, j};
         if (match_redirection(&cursor)) return word_before(input, cursor.pos, cursor.pos, 0, 0);
         p = ordinary_end = j;
@@ -129,7 +127,7 @@ void split_shell_line(Str* input, Arena* arena, StrList* words) {
         // A raw word never starts with a blank or a line end (either would have ended it there), and an
         // ordinary one holds none: trimming changes only a word whose last byte is one.
         Str text = raw.text;
-        if (!raw.ordinary && text.len > 0 && is_space(str_at(text, text.len - 1))) text = str_trim(text);
+        if (!raw.ordinary && text.len > 0 && byte_is(str_at(text, text.len - 1), BYTE_SPACE)) text = str_trim(text);
         if (text.len > 0) finish_word(text, raw.ordinary, &marks, arena, words);
         rest = Str{rest.len - raw.consumed, rest.data + raw.consumed};
         if (raw.ends_line || rest.len == 0) break;

@@ -19,26 +19,9 @@ i32 is_control_operator(Str word) { return str_equals_any(word, control_operator
 
 i32 is_redirection_word(Str word) {
     i64 digits = 0;
-    while (digits < word.len && str_at(word, digits) >= '0' && str_at(word, digits) <= '9') digits++;
+    while (digits < word.len && byte_is(str_at(word, digits), BYTE_DIGIT)) digits++;
     return str_equals_any(str_skip(word, digits), redirection_operators, REDIRECTION_OPERATOR_COUNT);
 }
-
-struct ShellBytes {
-    ShellByte kind[256];
-    constexpr ShellBytes() : kind() {
-        for (const char* p = "'\"`{(["; *p; p++) kind[(u8)*p] = SHELL_OPENER;
-        for (const char* p = "&;|<>"; *p; p++) kind[(u8)*p] = SHELL_OPERATOR;
-        kind[(u8)' '] = kind[(u8)'\t'] = SHELL_BLANK;
-        kind[(u8)'\n'] = SHELL_LINE_FEED;
-        kind[(u8)'\r'] = SHELL_CARRIAGE_RETURN;
-        kind[(u8)'#'] = SHELL_COMMENT;
-        kind[(u8)'\\'] = SHELL_BACKSLASH;
-    }
-};
-static constexpr ShellBytes shell_bytes;
-
-ShellByte shell_byte(u8 b) { return shell_bytes.kind[b]; }
-
 
 // The general rule: a byte at a time, by the table.
 static i64 ordinary_run_general(Str s, OrdinaryMarks*) {

@@ -1,7 +1,7 @@
 // The shell's syntax as the scanner and the unquoter read it: quoting states, what each byte is to
 // unquoted text, the quoting state machine, the operators, and the run of ordinary bytes.
 #pragma once
-#include "core/str.h"
+#include "core/bytes.h"
 
 // The quoting state within one shell word. A stretch opened in unquoted text runs to its closer;
 // there is no nesting.
@@ -20,19 +20,6 @@ enum ShellState : i32 {
 // The bytes a backslash escapes inside double quotes.
 inline constexpr Str double_quote_escapes = "\"$\\`\n"_s;
 
-// What a byte is to unquoted text: ordinary (it stands for itself), or what ends, escapes or opens
-// something.
-enum ShellByte : u8 {
-    SHELL_ORDINARY = 0,
-    SHELL_BLANK,            // space or tab
-    SHELL_LINE_FEED,
-    SHELL_CARRIAGE_RETURN,
-    SHELL_COMMENT,          // "#"
-    SHELL_OPERATOR,         // "&", ";", "|", "<" or ">"
-    SHELL_BACKSLASH,
-    SHELL_OPENER,           // a quote, a backquote, "{", "(" or "["
-};
-ShellByte shell_byte(u8 b);
 
 enum { SHELL_STATE_COUNT = DOUBLE_BRACKETED + 1 };
 
