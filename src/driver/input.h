@@ -7,7 +7,8 @@ enum : i64 { READ_CHUNK = 16384 };
 
 // A stream read to its end.
 struct Input {
-    Str text;        // everything read, one contiguous block
+    Str text;        // everything read, one contiguous block; the unquoter normalises the slashes of
+                     // path words in place, so its bytes are the run's to rewrite
     i32 read_failed; // 1 when reading stopped on an error rather than at the end
     i64 error;       // the system's code for that error
     i32 on_terminal; // 1 when standard input is a terminal, which is not read
