@@ -1,6 +1,8 @@
 // Tests of the entry, directory tracking and the line dispatcher, run over the in-memory system.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "driver/dirstack.h"
 #include "driver/make_line.h"
 #include "driver/dispatch.h"
@@ -165,6 +167,57 @@ TEST(Entry, AFailedWriteGivesStatusOne) {
     fake.streams[STD_OUTPUT].chunk_limit = 7;
     EXPECT_EQ(fake_run(), 0);
     EXPECT_EQ(fake.streams[STD_OUTPUT].bytes, expected_help("ferrule"));
+}
+
+// The document's file is replaced only when the run ends well: a file that cannot be made or made
+// durable leaves the old one, the command of -- is run with its words and its status is the
+// program's, and --append merges into the old file's entries.
+TEST(Entry, TheDatabaseFileIsReplacedOnlyWhenTheRunEndsWell) {
+    std::string doc = "[\n    {\n        \"directory\": \"/work\",\n        \"file\": \"a.c\",\n        \"arguments\": [\n"
+                      "            \"gcc\",\n            \"-c\",\n            \"a.c\"\n        ]\n    }\n]\n";
+    std::string other = "{\"directory\": \"/x\", \"file\": \"b.c\", \"command\": \"cc b.c\"}";
+    std::string merged = "[\n    " + other + ",\n" + doc.substr(2);
+    using Files = std::map<std::string, std::string>;
+    struct Case {
+        std::vector<std::string> args;
+        Files before;
+        bool create_fails, close_fails, missing;
+        int command_status, status;
+        std::string err;
+        Files after;
+    } cases[] = {
+        {{"-o", "db"}, {}, false, false, false, 0, 0, "ferrule: db now holds 1 entry\n", {{"db", doc}}},
+        {{"-o", "db"}, {{"db", "old"}}, true, false, false, 0, 1, "ferrule: db could not be written: No space left on device\n",
+         {{"db", "old"}}},
+        {{"-o", "db"}, {{"db", "old"}}, false, true, false, 0, 1, "ferrule: db could not be written: Input/output error\n",
+         {{"db", "old"}}},
+        {{"--", "make", "-Bwn"}, {}, false, false, true, 0, 127, "ferrule: cannot run 'make'\n", {}},
+        {{"--", "make", "-Bwn"}, {}, false, false, false, 3, 3,
+         "ferrule: make exited with status 3\nferrule: compile_commands.json now holds 1 entry\n", {{"compile_commands.json", doc}}},
+        {{"-a", "-o", "db"}, {{"db", "[" + other + "]"}}, false, false, false, 0, 0, "ferrule: db now holds 2 entries\n",
+         {{"db", merged}}},
+        {{"-a", "-o", "db"}, {{"db", "[" + other + "," + doc.substr(2)}}, false, false, false, 0, 0,
+         "ferrule: db now holds 2 entries\n", {{"db", merged}}},
+        {{"-a", "-o", "db"}, {{"db", "{}"}}, false, false, false, 0, 1, "ferrule: db:1:1: the database is not a JSON array\n",
+         {{"db", "{}"}}},
+    };
+    for (const Case& c : cases) {
+        fake_reset();
+        fake.args = {"ferrule"};
+        fake.args.insert(fake.args.end(), c.args.begin(), c.args.end());
+        fake.files = c.before;
+        fake.create_fails = c.create_fails;
+        fake.close_fails = c.close_fails;
+        fake.command_missing = c.missing;
+        fake.command_status = c.command_status;
+        fake.command_output = "gcc -c a.c\n";
+        fake.streams[STD_INPUT].bytes = "gcc -c a.c\n";
+        EXPECT_EQ(fake_run(), c.status) << c.args.back();
+        EXPECT_EQ(fake.streams[STD_ERROR].bytes, c.err) << c.args.back();
+        EXPECT_EQ(fake.streams[STD_OUTPUT].bytes, "") << c.args.back();
+        EXPECT_EQ(fake.files, c.after) << c.args.back();
+        if (c.args[0] == "--") EXPECT_EQ(fake.command, (std::vector<std::string>{"make", "-Bwn"}));
+    }
 }
 
 // The Windows program's reading of pipe errors: the end of a pipe whose writer went away is the end of

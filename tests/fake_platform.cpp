@@ -125,10 +125,11 @@ static std::string path_of(Str path) { return string_of(path); }
 i32 platform_file_exists(Str path) { return fake.files.count(path_of(path)) > 0; }
 
 i32 platform_read_file(Str path, Arena* arena, Str* text) {
+    auto open = fake.open_files.find(path_of(path));
     auto it = fake.files.find(path_of(path));
     if (it == fake.files.end()) return 0;
     char* start = arena_take(arena, 0, 1, 4096);
-    *text = str_clone(arena, str_of(it->second));
+    *text = str_clone(arena, str_of(open != fake.open_files.end() ? open->second.bytes : it->second));
     if (text->len == 0) *text = Str{0, start};
     return 1;
 }
@@ -140,15 +141,19 @@ OsHandle platform_create_file(Str path, Str) {
         last_error = 28;
         return nullptr;
     }
-    fake.file_stream = FakeStream();
-    fake.file_path = path_of(path);
-    fake.files[fake.file_path] = "";
-    return &fake.file_stream;
+    fake.files[path_of(path)] = "";
+    FakeStream* stream = &fake.open_files[path_of(path)];
+    *stream = FakeStream();
+    return stream;
 }
 
 i32 platform_close_file(OsHandle file, i32 flush) {
-    if (file != &fake.file_stream) return 1;
-    fake.files[fake.file_path] = fake.file_stream.bytes;
+    for (auto it = fake.open_files.begin(); it != fake.open_files.end(); ++it) {
+        if (&it->second != file) continue;
+        fake.files[it->first] = it->second.bytes;
+        fake.open_files.erase(it);
+        break;
+    }
     if (flush && fake.close_fails) {
         last_error = 5;
         return 0;

@@ -30,8 +30,7 @@ struct FakeSystem {
     bool cwd_fails = false;
     int exit_status = -1;
     std::map<std::string, std::string> files;  // the file system: path to bytes
-    FakeStream file_stream;                    // the new file being written (one at a time)
-    std::string file_path;                     // its path
+    std::map<std::string, FakeStream> open_files;  // the new files being written, by path
     bool create_fails = false;                 // making a new file fails
     bool close_fails = false;                  // making a new file durable fails
     FakeStream command_stream;                 // the pipe from the command of "--"
