@@ -6,10 +6,7 @@ i32 command_start(const StrNode* words, Arena* arena, Output* err, OsHandle* han
     i32 found = 1;
     *handle = platform_start_command(words, arena, &found);
     if (*handle) return 0;
-    i64 error = platform_last_error();
-    char words_of_error[1024];
-    Arena scratch = arena_over(words_of_error, sizeof words_of_error);
-    Str reason = platform_error_text(error, &scratch);
+    Str reason = system_reason(platform_last_error());
     begin_message(err);
     write_str(err, "cannot run '"_s);
     write_str(err, words->value);

@@ -9,9 +9,7 @@ static void write_count(Output* err, i64 n, Str one, Str many) {
 
 // "ferrule: FILE" and what follows, the reason after it when the system has one.
 static void say_about_file(Output* err, Str path, Str what, i64 error) {
-    char words[1024];
-    Arena scratch = arena_over(words, sizeof words);
-    Str reason = error ? platform_error_text(error, &scratch) : Str{};
+    Str reason = system_reason(error);
     begin_message(err);
     write_str(err, path);
     write_str(err, what);

@@ -14,10 +14,18 @@ void write_message(Output* err, Str text) {
     write_line(err, text);
 }
 
-void write_failure(Output* err, Str what, i64 error) {
-    char words[1024];
+// The words live in a block of their own rather than on the stack: under the address sanitizer an
+// arena marks the bytes after what it gave out, and a stack block would leave the marks to the frames
+// that reuse its memory.
+Str system_reason(i64 error) {
+    static char words[1024];
+    if (!error) return Str{};
     Arena scratch = arena_over(words, sizeof words);
-    Str reason = error ? platform_error_text(error, &scratch) : Str{};
+    return platform_error_text(error, &scratch);
+}
+
+void write_failure(Output* err, Str what, i64 error) {
+    Str reason = system_reason(error);
     begin_message(err);
     write_str(err, what);
     if (reason.len > 0) write_str(err, ": "_s);

@@ -8,3 +8,6 @@ void begin_message(Output* err);
 void write_message(Output* err, Str text);
 // What went wrong and, when the system has words for its error code, ": " and those.
 void write_failure(Output* err, Str what, i64 error);
+// The system's words for an error code, valid until the next call; empty for 0 and for a code the
+// system has no words for.
+Str system_reason(i64 error);

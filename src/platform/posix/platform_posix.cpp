@@ -112,6 +112,11 @@ Str platform_current_directory(Arena* arena) {
     return cwd;
 }
 
+// Room for the paths of the calls that take no arena. It is a block of its own rather than the
+// stack: under the address sanitizer an arena marks the bytes after what it gave out, and a stack
+// block would leave the marks to the frames that reuse its memory.
+static char path_room[2 * PATH_MAX + 2];
+
 // A path as the system takes it: NUL-terminated, in the arena; null (with ENAMETOOLONG) when it holds
 // a NUL byte, which no path can.
 static const char* c_path(Str path, Arena* arena) {
@@ -148,8 +153,7 @@ i32 platform_read_file(Str path, Arena* arena, Str* text) {
 }
 
 i32 platform_file_exists(Str path) {
-    char buffer[PATH_MAX + 1];
-    Arena scratch = arena_over(buffer, sizeof buffer);
+    Arena scratch = arena_over(path_room, sizeof path_room);
     struct stat st;
     const char* name = path.len < PATH_MAX ? c_path(path, &scratch) : nullptr;
     return name && lstat(name, &st) == 0;
@@ -168,8 +172,7 @@ Str platform_link_target(Str path, Arena* arena) {
 }
 
 OsHandle platform_create_file(Str path, Str like) {
-    char buffer[2 * PATH_MAX + 2];
-    Arena scratch = arena_over(buffer, sizeof buffer);
+    Arena scratch = arena_over(path_room, sizeof path_room);
     if (path.len >= PATH_MAX || like.len >= PATH_MAX) {
         errno = ENAMETOOLONG;
         return nullptr;
@@ -194,8 +197,7 @@ i32 platform_close_file(OsHandle file, i32 flush) {
 }
 
 i32 platform_replace_file(Str from, Str to) {
-    char buffer[2 * PATH_MAX + 2];
-    Arena scratch = arena_over(buffer, sizeof buffer);
+    Arena scratch = arena_over(path_room, sizeof path_room);
     if (from.len >= PATH_MAX || to.len >= PATH_MAX) {
         errno = ENAMETOOLONG;
         return 0;
@@ -206,8 +208,7 @@ i32 platform_replace_file(Str from, Str to) {
 }
 
 void platform_remove_file(Str path) {
-    char buffer[PATH_MAX + 1];
-    Arena scratch = arena_over(buffer, sizeof buffer);
+    Arena scratch = arena_over(path_room, sizeof path_room);
     if (path.len >= PATH_MAX) return;
     const char* name = c_path(path, &scratch);
     if (name) unlink(name);
