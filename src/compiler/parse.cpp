@@ -139,7 +139,8 @@ static void take_value(ParseState* state, OptionKind kind, Str value) {
     if (kind == OPTION_LANGUAGE) state->language = classify_language(value);
 }
 
-// Handles the option token at node and returns the node after it and the value it takes.
+// Handles the option token at node, taking its value when it has one, and returns the node to go on
+// from: the one after the value, or after the option when its value is joined to it or it has none.
 static StrNode* parse_option(ParseState* state, StrList* tokens, StrNode* node) {
     Str option = node->value;
     i64 entry = value_option_find(option);

@@ -50,3 +50,15 @@ inline i64 block_count_before(u32 mask, i64 n) {
     return k < n ? k : n;
 }
 
+// The position of the first of the n bytes at p that a block's test passes, -1 when none does: the
+// test takes the block at offset i, of which the first `available` bytes count, and gives its mask.
+template <typename Test>
+[[gnu::always_inline]] inline i64 block_scan(const char* p, i64 n, Test test) {
+    for (i64 i = 0; i < n; i += BLOCK_BYTES) {
+        i64 available = n - i < BLOCK_BYTES ? n - i : BLOCK_BYTES;
+        i64 k = block_count_before(test(block_load(p + i, available), i, available), available);
+        if (k < available) return i + k;
+    }
+    return -1;
+}
+

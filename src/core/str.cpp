@@ -49,13 +49,7 @@ static i64 find_any_general(Str s, Str set) {
     }
     Block first = block_of((u8)set.data[0]), second = block_of((u8)set.data[set.len > 1 ? 1 : 0]),
           third = block_of((u8)set.data[set.len > 2 ? 2 : 0]);
-    for (i64 i = 0; i < s.len; i += BLOCK_BYTES) {
-        i64 n = s.len - i < BLOCK_BYTES ? s.len - i : BLOCK_BYTES;
-        Block b = block_load(s.data + i, n);
-        i64 k = block_count_before(block_mask((b == first) | (b == second) | (b == third)), n);
-        if (k < n) return i + k;
-    }
-    return -1;
+    return block_scan(s.data, s.len, [&](Block b, i64, i64) { return block_mask((b == first) | (b == second) | (b == third)); });
 }
 
 i64 str_find_any(Str s, Str set) {

@@ -1,5 +1,5 @@
-// Decoding of UTF-16 into UTF-8: the platform's command line and directory, a console's staged
-// units, and input saved as UTF-16.
+// UTF-16 into UTF-8 (the platform's command line and directory, a console's staged units, input
+// saved as UTF-16) and UTF-8 into UTF-16 (text for a console, paths for the system).
 #pragma once
 #include "core/arena.h"
 

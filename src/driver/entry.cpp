@@ -108,7 +108,7 @@ static void answer_options(Program* program, Options options) {
 
 // A terminal on standard input is most often a pipe forgotten: the empty document is said, and how
 // to give the program make's output.
-static void say_terminal(Output* err) {
+static void say_console_input(Output* err) {
     begin_message(err);
     write_str(err, "standard input is a terminal, so nothing was read; pipe make's output in: make -Bwn | "_s);
     write_str(err, platform_program_name);
@@ -127,7 +127,7 @@ static void say_terminal(Output* err) {
         write_failure(program->err, what, input.error);
         program->exit_status = 1;
     }
-    if (input.on_terminal) say_terminal(program->err);
+    if (input.on_console) say_console_input(program->err);
     i32 command_status = options->command ? command_finish(options->command->value, program->err) : 0;
     flush_output(program->out);
     i32 settled = destination_settle(&program->destination, program->out_sink, total, program->exit_status != 0,
@@ -150,8 +150,8 @@ static void open_streams(Program* program, const Options* options) {
     }
     if (!options->command) {
         OsHandle in = platform_std_handle(STD_INPUT);
-        program->input.on_terminal = platform_is_console(in);
-        if (!program->input.on_terminal) read_all_input(in, &program->main_arena, &program->input);
+        program->input.on_console = platform_is_console(in);
+        if (!program->input.on_console) read_all_input(in, &program->main_arena, &program->input);
         return;
     }
     OsHandle pipe = nullptr;

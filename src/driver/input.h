@@ -11,7 +11,7 @@ struct Input {
                      // path words in place, so its bytes are the run's to rewrite
     i32 read_failed; // 1 when reading stopped on an error rather than at the end
     i64 error;       // the system's code for that error
-    i32 on_terminal; // 1 when standard input is a terminal, which is not read
+    i32 on_console;  // 1 when standard input is a console (a terminal), which is not read
 };
 
 // Reads to the end of the stream into *input, which holds what has been read at every moment.

@@ -11,9 +11,25 @@ void flush_output(Output* out) {
     out->length = 0;
 }
 
-static void start_line(Output* out) {
+i64 output_indentation(Output* out) {
     if (out->indent < 0) out->indent = 0;
-    i64 spaces = 4 * (i64)out->indent;
+    return 4 * (i64)out->indent;
+}
+
+void output_append(Output* out, const char* p, i64 n) {
+    while (n > 0) {
+        if (out->length == OUTPUT_CAPACITY) flush_output(out);
+        i64 room = OUTPUT_CAPACITY - out->length;
+        i64 k = n < room ? n : room;
+        __builtin_memcpy(out->buffer + out->length, p, (size_t)k);
+        out->length += k;
+        p += k;
+        n -= k;
+    }
+}
+
+static void start_line(Output* out) {
+    i64 spaces = output_indentation(out);
     if (spaces > OUTPUT_CAPACITY - out->length) flush_output(out);
     for (i64 i = 0; i < spaces; i += 4) __builtin_memcpy(out->buffer + out->length + i, "    ", 4);
     out->length += spaces;
@@ -44,8 +60,7 @@ static void store_spaces(char* dst, i64 n) {
 // the spaces go in as whole blocks.
 static void store_indentation(Output* out) {
     if (!out->at_line_start) return;
-    if (out->indent < 0) out->indent = 0;
-    i64 spaces = 4 * (i64)out->indent;
+    i64 spaces = output_indentation(out);
     store_spaces(out->buffer + out->length, spaces);
     out->length += spaces;
     out->at_line_start = 0;
@@ -61,16 +76,8 @@ static void write_within_line(Output* out, const char* p, i64 n) {
         out->length += n;
         return;
     }
-    while (n > 0) {
-        if (out->at_line_start) start_line(out);
-        if (out->length == OUTPUT_CAPACITY) flush_output(out);
-        i64 room = OUTPUT_CAPACITY - out->length;
-        i64 k = n < room ? n : room;
-        __builtin_memcpy(out->buffer + out->length, p, (size_t)k);
-        out->length += k;
-        p += k;
-        n -= k;
-    }
+    if (n > 0 && out->at_line_start) start_line(out);
+    output_append(out, p, n);
 }
 
 // A text shorter than two blocks, followed by a line feed when `line` is set, goes in as its first and
@@ -299,7 +306,7 @@ static void write_json_items_fast(Output* out, const StrNode* first) {
     const StrNode* node = first;
     while (node) {
         if (out->at_line_start && out->indent >= 0) {
-            i64 spaces = 4 * (i64)out->indent;
+            i64 spaces = output_indentation(out);
             const char* limit = out->buffer + OUTPUT_CAPACITY - spaces - 4 - BLOCK_BYTES;
             out->length = json_store_items(out->buffer + out->length, limit, &node, spaces, nullptr, nullptr) - out->buffer;
             if (!node) return;

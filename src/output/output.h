@@ -31,6 +31,11 @@ void write_json_items(Output* out, const StrNode* first);
 // A list dump of the trace, ending its line: "[] (list empty)", or "[", the items one deeper, and "]".
 void write_str_list(Output* out, StrList list);
 void flush_output(Output* out);
+// Appends bytes that start no line and hold no line feed, as put_byte would: the buffer is handed to
+// the sink whenever it is full before the next byte.
+void output_append(Output* out, const char* p, i64 n);
+// The spaces of the current line's indentation; a negative level counts as 0, and becomes it.
+i64 output_indentation(Output* out);
 
 // For writers that store whole lines straight into a buffer (the trace's memo of word lists): stores
 // the item lines of write_json_items from *node on, each indented by spaces, while the room before

@@ -38,14 +38,7 @@ static i64 lists_find(const TraceLists* lists, StrList list) {
 // flushed first when the indentation does not fit, and whenever it is full before the next byte.
 static void copy_line(Output* out, const char* p, i64 n, i64 spaces) {
     if (spaces > OUTPUT_CAPACITY - out->length) flush_output(out);
-    while (n > 0) {
-        if (out->length == OUTPUT_CAPACITY) flush_output(out);
-        i64 k = n < OUTPUT_CAPACITY - out->length ? n : OUTPUT_CAPACITY - out->length;
-        __builtin_memcpy(out->buffer + out->length, p, (size_t)k);
-        out->length += k;
-        p += k;
-        n -= k;
-    }
+    output_append(out, p, n);
 }
 
 // Writes the memo's lines [from, to) as the writers would: the lines that fit in the buffer are

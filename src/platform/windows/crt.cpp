@@ -27,23 +27,16 @@ void* memmove(void* dst, const void* src, size_t n) {
 int memcmp(const void* a, const void* b, size_t n) {
     const char* x = (const char*)a;
     const char* y = (const char*)b;
-    for (size_t i = 0; i < n; i += BLOCK_BYTES) {
-        i64 left = (i64)(n - i) < BLOCK_BYTES ? (i64)(n - i) : BLOCK_BYTES;
-        i64 k = block_count_before(block_mask(block_load(x + i, left) != block_load(y + i, left)), left);
-        if (k < left) return (u8)x[i + k] < (u8)y[i + k] ? -1 : 1;
-    }
-    return 0;
+    i64 k = block_scan(x, (i64)n, [&](Block block, i64 i, i64 available) { return block_mask(block != block_load(y + i, available)); });
+    if (k < 0) return 0;
+    return (u8)x[k] < (u8)y[k] ? -1 : 1;
 }
 
 void* memchr(const void* s, int c, size_t n) {
     const char* p = (const char*)s;
     Block wanted = block_of((u8)c);
-    for (size_t i = 0; i < n; i += BLOCK_BYTES) {
-        i64 left = (i64)(n - i) < BLOCK_BYTES ? (i64)(n - i) : BLOCK_BYTES;
-        i64 k = block_count_before(block_mask(block_load(p + i, left) == wanted), left);
-        if (k < left) return (void*)(p + i + k);
-    }
-    return nullptr;
+    i64 k = block_scan(p, (i64)n, [&](Block block, i64, i64) { return block_mask(block == wanted); });
+    return k >= 0 ? (void*)(p + k) : nullptr;
 }
 
 size_t strlen(const char* s) {
