@@ -289,11 +289,16 @@ TEST(Database, AFileHoldsTheDocumentOfStandardOutput) {
     Result piped = run({}, text);
     ASSERT_EQ(piped.status, 0);
     std::string cat = under_wine() ? "cmd /c type make.log" : "cat make.log";
+    // A batch file, found without its extension, runs through cmd; elsewhere a shell script.
+    write_file(dir + "show.bat", "@echo off\r\ntype make.log\r\n");
+    write_file(dir + "show.sh", "cat make.log\n");
+    std::string script = under_wine() ? "show" : "sh show.sh";
     struct Case { std::string args, file, err; } cases[] = {
         {"-o out.json < make.log", "out.json", "ferrule: out.json now holds 34 entries\n"},
         {"--output=sub.json < make.log", "sub.json", "ferrule: sub.json now holds 34 entries\n"},
         {"-- " + cat + " < /dev/null", "compile_commands.json", "ferrule: compile_commands.json now holds 34 entries\n"},
         {"-o cmd.json -- " + cat + " < /dev/null", "cmd.json", "ferrule: cmd.json now holds 34 entries\n"},
+        {"-o script.json -- " + script + " < /dev/null", "script.json", "ferrule: script.json now holds 34 entries\n"},
         {"-o --help < make.log", "--help", "ferrule: --help now holds 34 entries\n"},
     };
     for (const Case& c : cases) {

@@ -215,11 +215,12 @@ static i32 has_extension(const WCHAR* name, DWORD length, const char* extension)
 }
 
 // The program a command's first word names, found as cmd finds it: the word itself when it has an
-// extension, else with the first of .com, .exe, .bat and .cmd that exists; in the arena, or null.
+// extension (SearchPathW adds one only to a name without), else with the first of .com, .exe, .bat
+// and .cmd that exists; in the arena, or null.
 static WCHAR* find_program(Str word, Arena* arena, DWORD* length) {
     WCHAR* name = wide_path(word, arena);
     WCHAR* found = (WCHAR*)arena_take(arena, 32768, 2, 2);
-    static const WCHAR* const extensions[] = {nullptr, L".com", L".exe", L".bat", L".cmd"};
+    static const WCHAR* const extensions[] = {L".com", L".exe", L".bat", L".cmd"};
     for (const WCHAR* extension : extensions) {
         *length = SearchPathW(nullptr, name, extension, 32768, found, nullptr);
         if (*length > 0 && *length < 32768) return found;
