@@ -40,22 +40,12 @@ static i64 without_trailing_slashes(Str dir) {
     return len;
 }
 
-static Str copy_with_slashes(Str s, Arena* arena) {
-    char* bytes = arena_take(arena, s.len, 1, 1);
-    for (i64 i = 0; i < s.len; i++) bytes[i] = str_at(s, i) == '\\' ? '/' : (char)str_at(s, i);
-    return Str{s.len, bytes};
-}
-
 Str directory_after_cd(Str current, Str target, Arena* arena) {
     if (str_equals(target, "."_s)) return current;
-    Str dir = copy_with_slashes(target, arena);
+    Str dir = str_with_slashes(arena, target);
     if (!is_absolute(dir)) {
         i32 slash = current.len == 0 || str_at(current, current.len - 1) != '/';
-        char* bytes = arena_take(arena, current.len + slash + dir.len, 1, 1);
-        __builtin_memcpy(bytes, current.data, (size_t)current.len);
-        if (slash) bytes[current.len] = '/';
-        __builtin_memcpy(bytes + current.len + slash, dir.data, (size_t)dir.len);
-        dir = Str{current.len + slash + dir.len, bytes};
+        dir = str_join(arena, current, slash ? "/"_s : Str{}, dir);
     }
     return Str{without_trailing_slashes(dir), dir.data};
 }

@@ -79,3 +79,17 @@ void arena_rewind(Arena* arena, const void* p) {
     arena->cur = (char*)point;
     arena_mark(arena, old_cur);
 }
+
+Str str_join(Arena* arena, Str a, Str b, Str c) {
+    char* bytes = arena_take(arena, a.len + b.len + c.len, 1, 1);
+    if (a.len > 0) __builtin_memcpy(bytes, a.data, (size_t)a.len);
+    if (b.len > 0) __builtin_memcpy(bytes + a.len, b.data, (size_t)b.len);
+    if (c.len > 0) __builtin_memcpy(bytes + a.len + b.len, c.data, (size_t)c.len);
+    return Str{a.len + b.len + c.len, bytes};
+}
+
+Str str_with_slashes(Arena* arena, Str s) {
+    char* bytes = arena_take(arena, s.len, 1, 1);
+    for (i64 i = 0; i < s.len; i++) bytes[i] = str_at(s, i) == '\\' ? '/' : (char)str_at(s, i);
+    return Str{s.len, bytes};
+}

@@ -64,6 +64,11 @@ inline void* arena_alloc(Arena* arena, i64 count, i64 size, i64 align) {
 
 void arena_rewind(Arena* arena, const void* p);
 
+// The three texts one after another, in the arena.
+Str str_join(Arena* arena, Str a, Str b, Str c);
+// A copy of s with every backslash a slash.
+Str str_with_slashes(Arena* arena, Str s);
+
 // The copy overwrites the whole block, so it is not zero-filled first.
 inline Str str_clone(Arena* arena, Str s) {
     char* block = arena_take(arena, s.len, 1, 1);

@@ -182,18 +182,7 @@ static i32 is_absolute_path(Str path) {
 
 // The entry's key, in the arena.
 static Str entry_key(Str directory, Str file, Arena* arena) {
-    i32 joined = !is_absolute_path(file);
-    i64 len = joined ? directory.len + 1 + file.len : file.len;
-    char* bytes = arena_take(arena, len, 1, 1);
-    i64 n = 0;
-    if (joined) {
-        for (i64 i = 0; i < directory.len; i++) bytes[n++] = (char)str_at(directory, i);
-        bytes[n++] = '/';
-    }
-    for (i64 i = 0; i < file.len; i++) bytes[n++] = (char)str_at(file, i);
-    for (i64 i = 0; i < n; i++)
-        if (bytes[i] == '\\') bytes[i] = '/';
-    return Str{n, bytes};
+    return str_with_slashes(arena, is_absolute_path(file) ? file : str_join(arena, directory, "/"_s, file));
 }
 
 // One entry: an object whose "directory" and "file" are strings, the last of each name counting.

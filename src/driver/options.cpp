@@ -27,17 +27,9 @@ static const Str help_examples[][2] = {
 // The version, a date, comes from the build (CMakeLists.txt).
 const Str version_line = "Version: " FERRULE_VERSION ""_s;
 
-static Str joined(Arena* arena, Str a, Str b, Str c) {
-    char* bytes = arena_take(arena, a.len + b.len + c.len, 1, 1);
-    if (a.len) __builtin_memcpy(bytes, a.data, (size_t)a.len);
-    if (b.len) __builtin_memcpy(bytes + a.len, b.data, (size_t)b.len);
-    if (c.len) __builtin_memcpy(bytes + a.len + b.len, c.data, (size_t)c.len);
-    return Str{a.len + b.len + c.len, bytes};
-}
-
 // What a walk that ended with a run still lacks, in the order the messages are checked.
 static Options checked(Options options, Str needs_file, i32 dashes_alone, Arena* arena) {
-    if (needs_file.data) options.error = joined(arena, "'"_s, needs_file, "' needs a file name"_s);
+    if (needs_file.data) options.error = str_join(arena, "'"_s, needs_file, "' needs a file name"_s);
     else if (dashes_alone) options.error = "'--' needs a command to run"_s;
     else if (options.append && (options.output_given ? str_equals(options.output, "-"_s) : !options.command))
         options.error = "--append needs a database to merge into: name it with -o FILE"_s;
