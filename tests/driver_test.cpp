@@ -9,6 +9,7 @@
 #include "driver/entry.h"
 #include "command_line_cases.h"
 #include "fake_platform.h"
+#include "terminal.h"
 #include "platform/windows/pipe_errors.h"
 
 namespace {
@@ -312,26 +313,30 @@ TEST(LineKind, ByTheFirstThreeFields) {
 }
 
 TEST(MakeLine, PathAndWhatItConsumes) {
-    struct Case { std::string input; std::string path; std::string rest; } cases[] = {
-        {"make[1]: Entering directory '/src/lib'\nnext", "/src/lib", "next"},
-        {"make: Entering directory `/src/lib'\n", "/src/lib", ""},
-        {"make: Entering directory \"/proj\"\nnext", "/proj", "next"},
-        {"make: Entering directory '/src/my lib'\n", "/src/my lib", ""},
-        {"make: Entering directory ' /src/lib '\n", "/src/lib", ""},
-        {"make: Entering directory '/src/it`s'\n", "/src/it", ""},
-        {"make: Entering directory /src/lib\nnext", "", "next"},
-        {"make: Entering directory '/src/lib'\r\nnext", "/src/lib", "next"},
-        {"make: Entering directory '/a\nb\nc' d\nnext", "/a\nb\nc", "b\nc' d\nnext"},
-        {"make: Entering directory '/a\nnext", "/a", "next"},
-        {"make: Entering directory '/a", "", ""},
-        {"make: Entering directory\nx y\nz", "", "z"},
-        {"make: Entering directory\nnospace", "", ""},
-        {"make: Entering directory \n'/p'\nz", "/p", "z"},
+    // open: a byte looked for was not found, so that more input could still change the line.
+    struct Case { std::string input; std::string path; std::string rest; int open; } cases[] = {
+        {"make[1]: Entering directory '/src/lib'\nnext", "/src/lib", "next", 0},
+        {"make: Entering directory `/src/lib'\n", "/src/lib", "", 0},
+        {"make: Entering directory \"/proj\"\nnext", "/proj", "next", 0},
+        {"make: Entering directory '/src/my lib'\n", "/src/my lib", "", 0},
+        {"make: Entering directory ' /src/lib '\n", "/src/lib", "", 0},
+        {"make: Entering directory '/src/it`s'\n", "/src/it", "", 0},
+        {"make: Entering directory /src/lib\nnext", "", "next", 0},
+        {"make: Entering directory '/src/lib'\r\nnext", "/src/lib", "next", 0},
+        {"make: Entering directory '/a\nb\nc' d\nnext", "/a\nb\nc", "b\nc' d\nnext", 0},
+        {"make: Entering directory '/a\nnext", "/a", "next", 1},
+        {"make: Entering directory '/a", "", "", 1},
+        {"make: Entering directory '/a'", "/a", "", 1},
+        {"make: Entering directory\nx y\nz", "", "z", 0},
+        {"make: Entering directory\nnospace", "", "", 1},
+        {"make: Entering directory \n'/p'\nz", "/p", "z", 0},
     };
     for (const Case& c : cases) {
         Str input = str_of(c.input);
-        EXPECT_EQ(string_of(take_directory_path(&input, read_make_line(input).third)), c.path) << c.input;
-        EXPECT_EQ(string_of(input), c.rest) << c.input;
+        DirectoryPath line = read_directory_path(input, read_make_line(input).third);
+        EXPECT_EQ(string_of(line.path), c.path) << c.input;
+        EXPECT_EQ(string_of(line.rest), c.rest) << c.input;
+        EXPECT_EQ(line.open, c.open) << c.input;
     }
 }
 
@@ -515,3 +520,115 @@ TEST(Dispatch, VerboseTraces) {
 }
 
 }  // namespace
+
+namespace {
+
+// What a console was sent, as UTF-8.
+std::string console_text(const std::u16string& units) {
+    std::string text;
+    for (char16_t u : units) {
+        if (u < 0x80) text += (char)u;
+        else if (u < 0x800) text += {(char)(0xC0 | u >> 6), (char)(0x80 | (u & 0x3F))};
+        else text += {(char)(0xE0 | u >> 12), (char)(0x80 | (u >> 6 & 0x3F)), (char)(0x80 | (u & 0x3F))};
+    }
+    return text;
+}
+
+}  // namespace
+
+// With a console on standard error the lines are dispatched while the input arrives, in pieces of
+// any size; the document and the messages are those of the input read whole.
+TEST(Progress, LinesDispatchedAsTheyArriveGiveTheSameDocument) {
+    std::string inputs[] = {
+        "make: Entering directory 'C:\\dir\ngcc -c x\\\\y.c '\ngcc -c z.c\n",
+        "make: Entering directory '/a\ngcc -c a.c\n",
+        "make: Entering directory\nx y\nz\ngcc -c a.c\n",
+        "make: Entering directory\nnospace gcc -c a.c",
+        "make[1]: Entering directory '/a'\ngcc -c a.c\nmake[1]: Leaving directory '/a'\ngcc -c b.c\n",
+        "gcc -c \\\na.c\ngcc -c b.c\\\r\n c.c\r\ngcc -c d.c\rgcc -c e.c\n",
+        "gcc -DX='a\nb' -c a.c\ngcc -c \"b\\\nc.c\" d.c\ngcc -c e.c \\\\\ngcc -c f.c\n",
+        "# a comment \\\ngcc -c a.c\n(gcc -c $(echo b.c) `c.c`)\n",
+        "gcc -c C:\\src\\a.c -o .\\out\\a.o\ncd src && gcc -c b.c\ngcc -c c.c",
+        "\xEF\xBB\xBFgcc -c a.c\n",
+        std::string("\xFF\xFEg\0c\0c\0 \0-\0c\0 \0a\0.\0c\0\n\0", 24),
+        "make[1]: Entering directory '/a'\nmake[1]: Entering directory '/b'\ngcc -c a.c\n",
+        "gcc -c a.c\n\n\n\\",
+    };
+    for (const std::string& input : inputs) {
+        Outcome whole = run({"ferrule"}, input);
+        for (long piece : {1l, 2l, 3l, 7l, 4096l}) {
+            fake_reset();
+            fake.streams[STD_INPUT].bytes = input;
+            fake.streams[STD_INPUT].chunk_limit = piece;
+            fake.streams[STD_ERROR].is_console = true;
+            EXPECT_EQ(fake_run(), whole.status);
+            EXPECT_EQ(fake.streams[STD_OUTPUT].bytes, whole.out) << piece << ": " << input;
+            EXPECT_EQ(console_text(fake.streams[STD_ERROR].console), whole.err) << piece << ": " << input;
+        }
+    }
+}
+
+// The status line: drawn after half a second, at most ten times a second, over itself; erased before
+// any other text and at the end; never drawn with the trace or without a console; what the command
+// writes to its standard error passed on whole, with no status line inside one of its lines.
+TEST(Progress, TheStatusLineIsKeptOnAConsoleOnly) {
+    std::string log;
+    for (int d = 0; d < 4; d++) {
+        log += "make[1]: Entering directory '/src/a-rather-long-directory-name/number-" + std::to_string(d) + "'\n";
+        for (int i = 0; i < 20; i++) log += "gcc -c f" + std::to_string(i) + ".c\n";
+        log += "make[1]: Leaving directory '/src/a-rather-long-directory-name/number-" + std::to_string(d) + "'\n";
+    }
+    struct Case {
+        std::vector<std::string> args;
+        bool console;
+        long read_ms;
+        int width;
+        std::string errors;  // what the command of "--" writes to its standard error
+        std::vector<std::string> drawn;  // status lines that must have been drawn
+        std::string shown;   // what the console shows at the end
+    } cases[] = {
+        {{"ferrule"}, true, 60, 200, "",
+         {"ferrule: 29 entries, 0.0 MB read, last in /src/a-rather-long-directory-name/number-1",
+          "ferrule: 80 entries, 0.0 MB read, last in /src/a-rather-long-directory-name/number-3"}, ""},
+        {{"ferrule"}, true, 60, 0, "", {"ferrule: 29 entries, 0.0 MB read, last in ...ather-long-directory-name/number-1"}, ""},
+        {{"ferrule"}, true, 60, 40, "", {"ferrule: 29 entries, 0.0 MB read", "ferrule: 80 entries, 0.0 MB read"}, ""},
+        {{"ferrule"}, true, 60, 60, "", {"ferrule: 29 entries, 0.0 MB read, last in ...-name/number-1"}, ""},
+        {{"ferrule"}, true, 60, 56, "", {"ferrule: 29 entries, 0.0 MB read, last in ...e/number-1"}, ""},
+        {{"ferrule"}, true, 0, 0, "", {}, ""},
+        {{"ferrule", "-v"}, true, 60, 0, "", {}, "-"},
+        {{"ferrule"}, false, 60, 0, "", {}, ""},
+        {{"ferrule", "-o", "db.json", "--", "make"}, true, 60, 200, "make: warning one\nmake: warning two\n",
+         {"ferrule: 60 entries, 0.0 MB read, last in /src/a-rather-long-directory-name/number-2"},
+         "make: warning one\nmake: warning two\nferrule: db.json now holds 80 entries\n"},
+        {{"ferrule", "-o", "db.json", "--", "make"}, true, 60, 200, "make: warning one\nmake: warn",
+         {"ferrule: 60 entries, 0.0 MB read, last in /src/a-rather-long-directory-name/number-2"},
+         "make: warning one\nmake: warnferrule: db.json now holds 80 entries\n"},
+    };
+    for (const Case& c : cases) {
+        fake_reset();
+        fake.args = c.args;
+        fake.streams[STD_INPUT].bytes = log;
+        fake.streams[STD_INPUT].chunk_limit = 64;
+        fake.command_output = log;
+        fake.command_stream.chunk_limit = 64;
+        fake.command_error_output = c.errors;
+        fake.command_errors.chunk_limit = 1;
+        fake.streams[STD_ERROR].is_console = c.console;
+        fake.read_ms = c.read_ms;
+        fake.console_width = c.width;
+        EXPECT_EQ(fake_run(), 0);
+        std::string sent = console_text(fake.streams[STD_ERROR].console);
+        std::string label = c.args.back() + " " + std::to_string(c.width);
+        EXPECT_EQ(fake.command_errors_asked, c.console && c.args.size() > 1 && c.args[1] == "-o") << label;
+        if (c.args.back() != "make") EXPECT_EQ(fake.streams[STD_OUTPUT].bytes, run({"ferrule"}, log).out) << label;
+        if (c.shown != "-") EXPECT_EQ(terminal_shows(sent), c.shown) << label;
+        if (c.console) EXPECT_EQ(fake.streams[STD_ERROR].bytes, "") << label;
+        else EXPECT_EQ(fake.streams[STD_ERROR].bytes, run({"ferrule"}, log).err) << label;
+        for (const std::string& line : c.drawn) EXPECT_NE(sent.find("\r" + line + "\x1b[K"), std::string::npos) << label << sent;
+        if (c.drawn.empty()) EXPECT_EQ(sent.find("entries,"), std::string::npos) << label << sent;
+        // Reads come every read_ms: the first drawing after 500 ms, then one at most every 100 ms.
+        size_t draws = 0;
+        for (size_t at = sent.find("entries,"); at != std::string::npos; at = sent.find("entries,", at + 1)) draws++;
+        if (!c.drawn.empty()) EXPECT_LE(draws, (log.size() / 64 * c.read_ms - 500) / 100 + 1) << label;
+    }
+}

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "json.h"
+#include "terminal.h"
 
 // A directory of this process's own, ending in a slash; it is removed with all it holds when the
 // process exits, whether its tests passed or failed.
@@ -79,41 +80,16 @@ inline Result run(const std::vector<std::string>& args, const std::string& input
     return {status, out_target.empty() ? read_file(out) : "", read_file(dir + "err")};
 }
 
-// Runs a command line under a pseudo-terminal and returns the text the terminal showed: a carriage
-// return goes back to the line's start and what follows overwrites it (wine's console redraws the
-// line after every write that way), "erase to the end of the line" erases, and the cursor-visibility
-// sequences that wine's console adds are left out.
-inline std::string run_on_terminal(const std::string& command) {
+// Runs a command line under a pseudo-terminal and returns the bytes the terminal was sent.
+inline std::string terminal_bytes(const std::string& command) {
     std::string dir = scratch_dir();
     write_file(dir + "tty.sh", command + "\n");
     shell("LC_ALL=C.UTF-8 script -qec 'sh " + dir + "tty.sh' /dev/null < /dev/null > " + dir + "tty.out 2>&1");
-    std::string raw = read_file(dir + "tty.out"), shown, line;
-    size_t column = 0;
-    for (size_t i = 0; i < raw.size(); i++) {
-        char c = raw[i];
-        if (c == '\x1b') {
-            for (const std::string& sequence : {"\x1b[?25l", "\x1b[?25h", "\x1b[K"}) {
-                if (raw.compare(i, sequence.size(), sequence) != 0) continue;
-                if (sequence == "\x1b[K") line.resize(column);
-                i += sequence.size() - 1;
-                c = 0;
-            }
-            if (!c) continue;
-        }
-        if (c == '\r') {
-            column = 0;
-        } else if (c == '\n') {
-            shown += line + "\n";
-            line.clear();
-            column = 0;
-        } else {
-            if (column < line.size()) line[column] = c;
-            else line += c;
-            column++;
-        }
-    }
-    return shown + line;
+    return read_file(dir + "tty.out");
 }
+
+// The text the terminal showed at the end of the command line.
+inline std::string run_on_terminal(const std::string& command) { return terminal_shows(terminal_bytes(command)); }
 
 // A runner such as wine may set itself up on first use and say so on standard error: let that
 // happen once before any test reads the program's standard error.

@@ -114,6 +114,55 @@ TEST(Terminal, CharactersCutByAFlushAreShownWhole) {
     EXPECT_EQ(shown.find("\xEF\xBF\xBD"), std::string::npos);
 }
 
+// A slow dry run on a terminal: a status line appears after half a second, changes as entries are
+// found, and is gone at the end; the command's own lines to standard error stay whole. With the
+// trace, or with standard error not on the terminal, there is none, and the bytes are today's.
+TEST(Terminal, AStatusLineIsKeptWhileASlowInputArrives) {
+    std::string dir = scratch_dir(), log, small;
+    for (int d = 0; d < 20; d++) {
+        std::string piece = "make[1]: Entering directory '/src/part" + std::to_string(d) + "'\n";
+        for (int i = 0; i < 1500; i++) piece += "gcc -c -O2 -Iinclude f" + std::to_string(i) + ".c -o f" + std::to_string(i) + ".o\n";
+        piece += "make[1]: Leaving directory '/src/part" + std::to_string(d) + "'\n";
+        write_file(dir + "piece" + std::to_string(100 + d), piece);
+        write_file(dir + "small" + std::to_string(100 + d), "gcc -c s" + std::to_string(d) + ".c\n");
+        log += piece;
+        small += "gcc -c s" + std::to_string(d) + ".c\n";
+    }
+    std::string slow = "for f in " + dir + "piece1*; do cat $f; sleep 0.1; done";
+    write_file(dir + "slow.sh", slow);
+    write_file(dir + "small.sh", "for f in " + dir + "small1*; do cat $f; sleep 0.1; done");
+    write_file(dir + "warns.sh", "i=0; for f in " + dir + "piece1*; do cat $f; i=$((i+1)); echo \"make: warning $i\" >&2; sleep 0.1; done");
+    // Wine runs no sh: its batch file writes the same, as fast as it can.
+    std::string batch = "@echo off\r\n";
+    for (int d = 0; d < 20; d++) batch += "type piece" + std::to_string(100 + d) + "\r\necho make: warning " + std::to_string(d + 1) + " 1>&2\r\n";
+    write_file(dir + "warns.bat", batch);
+    std::string out = " > " + dir + "status.json", p = program_command({});
+    // status_line: 1 when the line must be drawn and change, 0 when never, -1 when the run may be too short.
+    struct Case { std::string command; int status_line; std::string document; } cases[] = {
+        {"sh " + dir + "slow.sh | " + p + out, 1, log},
+        {"sh " + dir + "slow.sh | " + p + out + " 2> " + dir + "status.err", 0, log},
+        {"sh " + dir + "small.sh | " + program_command({"-v"}) + out, 0, small},
+        {under_wine() ? "cd " + dir + " && " + p + " -o " + dir + "status.json -- warns.bat"
+                      : p + " -o " + dir + "status.json -- sh " + dir + "warns.sh", under_wine() ? -1 : 1, log},
+    };
+    for (const Case& c : cases) {
+        std::remove((dir + "status.err").c_str());
+        std::string raw = terminal_bytes(c.command), shown = terminal_shows(raw);
+        std::vector<std::string> drawn;
+        for (size_t at = raw.find("ferrule: "); at != std::string::npos; at = raw.find("ferrule: ", at + 1)) {
+            std::string text = raw.substr(at, raw.find_first_of("\r\n\x1b", at) - at);
+            if (text.find(" entries, ") != std::string::npos && (drawn.empty() || drawn.back() != text)) drawn.push_back(text);
+        }
+        if (c.status_line >= 0) EXPECT_EQ(drawn.size() >= 2, c.status_line == 1) << c.command << "\n" << raw.substr(0, 2000);
+        EXPECT_EQ(shown.find(" entries, "), std::string::npos) << shown.substr(0, 2000);
+        EXPECT_EQ(read_file(dir + "status.json"), run({}, c.document).out) << c.command;
+        EXPECT_EQ(read_file(dir + "status.err"), "") << c.command;
+        if (c.command.find(" -- ") == std::string::npos) continue;
+        for (int i = 1; i <= 20; i++) EXPECT_NE(("\n" + shown).find("\nmake: warning " + std::to_string(i) + "\n"), std::string::npos) << shown;
+        EXPECT_TRUE(shown.ends_with("ferrule: " + dir + "status.json now holds 30000 entries\n")) << shown;
+    }
+}
+
 TEST(ProgramDocument, WorkedExampleInAnEnteredDirectory) {
     Result r = run({}, "make: Entering directory '/src/app'\ngcc -o main main.c util.c\n");
     EXPECT_EQ(r.status, 0);

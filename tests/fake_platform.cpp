@@ -65,6 +65,7 @@ static long allowed(FakeStream* s, long done, long count) {
 
 i64 platform_read(OsHandle handle, void* buffer, i64 capacity) {
     FakeStream* s = (FakeStream*)handle;
+    fake.clock_ms += fake.read_ms;
     long left = (long)s->bytes.size() - s->pos;
     long n = allowed(s, s->pos, capacity < left ? (long)capacity : left);
     if (n < 0) return -1;
@@ -101,6 +102,12 @@ Str platform_error_text(i64 error, Arena* arena) {
 }
 
 const Str platform_program_name = "ferrule"_s;
+
+i32 platform_console_width(OsHandle) { return fake.console_width; }
+
+const i32 platform_console_erases = 1;
+
+i64 platform_clock_ms() { return fake.clock_ms; }
 
 void platform_load_arguments(Arena* arena, StrList* list) {
     for (const std::string& arg : fake.args)
@@ -173,7 +180,7 @@ void platform_remove_file(Str path) { fake.files.erase(path_of(path)); }
 
 void platform_remove_when_stopped(i32, Str) {}
 
-OsHandle platform_start_command(const StrNode* words, Arena*, i32* found) {
+OsHandle platform_start_command(const StrNode* words, Arena*, i32* found, OsHandle* errors) {
     fake.command.clear();
     for (const StrNode* w = words; w; w = w->next) fake.command.push_back(string_of(w->value));
     *found = !fake.command_missing;
@@ -181,10 +188,23 @@ OsHandle platform_start_command(const StrNode* words, Arena*, i32* found) {
         last_error = 2;
         return nullptr;
     }
+    long chunk_limit = fake.command_stream.chunk_limit;
     fake.command_stream = FakeStream();
     fake.command_stream.bytes = fake.command_output;
+    fake.command_stream.chunk_limit = chunk_limit;
+    fake.command_errors_asked = errors != nullptr;
+    if (errors) {
+        chunk_limit = fake.command_errors.chunk_limit;
+        fake.command_errors = FakeStream();
+        fake.command_errors.bytes = fake.command_error_output;
+        fake.command_errors.chunk_limit = chunk_limit;
+        *errors = &fake.command_errors;
+    }
     return &fake.command_stream;
 }
+
+// Both pipes always have something to read, or have ended: the program takes turns.
+i32 platform_wait_readable(OsHandle, OsHandle second) { return second ? 3 : 1; }
 
 i32 platform_wait_command(i32* signal) {
     *signal = 0;

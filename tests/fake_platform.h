@@ -38,6 +38,12 @@ struct FakeSystem {
     int command_status = 0;                    // its exit status
     bool command_missing = false;              // no such program
     std::vector<std::string> command;          // the words it was started with
+    FakeStream command_errors;                 // the pipe from its standard error, when asked for
+    std::string command_error_output;          // what the command writes there
+    bool command_errors_asked = false;         // whether the program asked for that pipe
+    long clock_ms = 0;                         // the system's clock
+    long read_ms = 0;                          // how far the clock moves in every read of input
+    int console_width = 0;                     // a console's columns; 0 when the system cannot say
 };
 
 extern FakeSystem fake;

@@ -1,7 +1,8 @@
 // A libFuzzer target: the whole program on the fuzzer's bytes, without and with -v, with the fast
 // kernels and with the general rules, over the in-memory system. Both sides must give the same
 // standard output, standard error and status; the status must be 0, and the document a compilation
-// database whose every entry's arguments hold its file.
+// database whose every entry's arguments hold its file. Read in small pieces with a console on
+// standard error, so that lines are dispatched as they arrive, the input must give the same again.
 #include <sys/mman.h>
 
 #include <cstdio>
@@ -26,13 +27,17 @@ struct Outcome {
     std::string out, err;
 };
 
-Outcome run_side(const uint8_t* data, size_t size, bool verbose, bool fast) {
+Outcome run_side(const uint8_t* data, size_t size, bool verbose, bool fast, long pieces = 0) {
     fast_paths = fast;
     fake_reset();
     if (verbose) fake.args.push_back("-v");
     fake.streams[STD_INPUT].bytes.assign((const char*)data, size);
+    fake.streams[STD_INPUT].chunk_limit = pieces;
+    fake.streams[STD_ERROR].is_console = pieces > 0;
     int status = fake_run();
-    return {status, fake.streams[STD_OUTPUT].bytes, fake.streams[STD_ERROR].bytes};
+    std::string err = fake.streams[STD_ERROR].bytes;
+    for (char16_t u : fake.streams[STD_ERROR].console) err += (char)u;  // the messages are ASCII
+    return {status, fake.streams[STD_OUTPUT].bytes, err};
 }
 
 // Memory for reading the document back, mapped once; the program's own is the fake system's.
@@ -80,6 +85,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (fast.status != general.status || fast.out != general.out || fast.err != general.err)
             finding(verbose ? "the two sides differ with -v" : "the two sides differ", fast.out + "\n---\n" + general.out);
         if (!verbose) check_document(fast.out);
+        if (verbose) continue;
+        Outcome streamed = run_side(data, size, false, true, 1 + (size > 0 ? data[size - 1] % 61 : 0));
+        if (streamed.status != fast.status || streamed.out != fast.out || streamed.err != fast.err)
+            finding("the input read in pieces gives another result", fast.out + "\n---\n" + streamed.out);
     }
     // A unit that leaves memory allocated makes the fuzzer look for leaks, which costs a scan of all
     // memory: the fake's streams are given back.

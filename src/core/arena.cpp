@@ -48,6 +48,23 @@ static void region_commit(Region* region, const char* need) {
 
 static i64 arena_padding(const Arena* arena, i64 align) { return (align - 1) & -(i64)(uintptr_t)arena->cur; }
 
+// The halves meet on a boundary of the steps in which memory is made usable.
+Arena arena_split(Arena* arena, Region* upper) {
+    uintptr_t middle = (uintptr_t)arena->cur + (uintptr_t)(arena->end - arena->cur) / 2;
+    char* mid = (char*)(middle & ~(uintptr_t)(REGION_COMMIT_STEP - 1));
+    if (mid < arena->cur) mid = (char*)middle;
+    char* end = arena->end;
+    arena->end = mid;
+    if (arena->ready > mid) arena->ready = mid;
+    Region* lower = arena->region;
+    if (!lower) return arena_over(mid, end - mid);
+    char* usable = lower->committed > mid ? lower->committed : mid;
+    if (lower->committed > mid) lower->committed = mid;
+    lower->end = mid;
+    *upper = Region{usable, end};
+    return Arena{mid, mid, end, usable, upper};
+}
+
 // A request needs room for one element more than it asks for.
 i32 arena_fits(const Arena* arena, i64 count, i64 size, i64 align) {
     return (arena->end - arena->cur - arena_padding(arena, align)) / size > count;

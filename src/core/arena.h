@@ -34,6 +34,9 @@ struct Arena {
 Arena arena_over(void* block, i64 size);
 // An arena over reserved space of which nothing is usable yet; the region record outlives it.
 Arena arena_over_region(Region* region, void* block, i64 size);
+// Gives the upper half of the arena's free space to a new arena, with the region record upper for
+// it, so that the two grow apart: the input can then be read into one while the other is worked in.
+Arena arena_split(Arena* arena, Region* upper);
 // Whether arena_alloc with these arguments would succeed.
 i32 arena_fits(const Arena* arena, i64 count, i64 size, i64 align);
 // arena_take's rare path, out of line: the request passes what is known to be usable, so more of

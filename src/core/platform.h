@@ -24,6 +24,13 @@ i32 platform_write(OsHandle handle, const char* bytes, i32 count, i32* written);
 // A console takes at most CONSOLE_UNITS units a call, the staging buffer of a console's sink.
 enum { CONSOLE_UNITS = 2048 };
 i32 platform_write_console(OsHandle handle, const u16* units, i32 count, i32* written);
+// The columns of the console's lines; 0 when the system cannot say.
+i32 platform_console_width(OsHandle handle);
+// 1 when the console takes "\x1b[K", erase to the end of the line; else what should vanish of a line
+// is written over with blanks.
+extern const i32 platform_console_erases;
+// Milliseconds from some fixed point on, never going back.
+i64 platform_clock_ms();
 
 // The system's code for why the last call that failed did.
 i64 platform_last_error();
@@ -68,9 +75,13 @@ enum { STOP_SLOTS = 2 };
 void platform_remove_when_stopped(i32 slot, Str path);
 
 // Starts the command (its words: the program, found as a shell finds it, then its arguments) with
-// its standard output into a pipe, whose reading end it returns; its standard input and error are
-// the program's own. Null when it could not be started, with *found 0 when no such program exists.
-OsHandle platform_start_command(const StrNode* words, Arena* arena, i32* found);
+// its standard output into a pipe, whose reading end it returns; its standard input is the program's
+// own, and so is its standard error unless errors is given, which then receives the reading end of a
+// pipe of its own. Null when it could not be started, with *found 0 when no such program exists.
+OsHandle platform_start_command(const StrNode* words, Arena* arena, i32* found, OsHandle* errors);
+// Waits until one of the pipes (second may be null) has bytes to read or has ended: bit 1 for first,
+// bit 2 for second.
+i32 platform_wait_readable(OsHandle first, OsHandle second);
 // Waits for the command to end: its exit status, or, when a signal ended it, 128 and the signal's
 // number, with *signal set to that number (else 0).
 i32 platform_wait_command(i32* signal);

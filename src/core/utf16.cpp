@@ -111,3 +111,9 @@ i64 utf8_to_utf16(Str text, u16* out) {
     }
     return n;
 }
+
+i64 utf8_characters(Str text) {
+    i64 n = 0;
+    for (i64 i = 0; i < text.len; i++) n += (str_at(text, i) & 0xC0) != 0x80;
+    return n;
+}

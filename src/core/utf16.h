@@ -31,6 +31,10 @@ struct Utf8Char {
     i64 used;
 };
 
+// The characters of UTF-8 text: the bytes that start one, which is also the columns a console gives
+// a text without wide characters.
+i64 utf8_characters(Str text);
+
 // The character at the front of the n bytes at p (n at least 1).
 Utf8Char utf8_decode(const u8* p, i64 n);
 

@@ -2,9 +2,9 @@
 #include "driver/command.h"
 #include "driver/messages.h"
 
-i32 command_start(const StrNode* words, Arena* arena, Output* err, OsHandle* handle) {
+i32 command_start(const StrNode* words, Arena* arena, Output* err, OsHandle* handle, OsHandle* errors) {
     i32 found = 1;
-    *handle = platform_start_command(words, arena, &found);
+    *handle = platform_start_command(words, arena, &found, errors);
     if (*handle) return 0;
     Str reason = system_reason(platform_last_error());
     begin_message(err);

@@ -5,8 +5,9 @@
 #include "output/output.h"
 
 // Starts the command; its status when it could not be (127 when no such program was found, else
-// 126), with the message written, or 0 with *handle the pipe's reading end.
-i32 command_start(const StrNode* words, Arena* arena, Output* err, OsHandle* handle);
+// 126), with the message written, or 0 with *handle the pipe's reading end, and, when errors is
+// given, *errors that of a pipe from the command's standard error.
+i32 command_start(const StrNode* words, Arena* arena, Output* err, OsHandle* handle, OsHandle* errors);
 
 // Waits for the command; its exit status, 128 and the signal's number when a signal ended it, with
 // the message written when it is not 0.

@@ -8,18 +8,6 @@
 #include "driver/messages.h"
 #include "shell/scanner.h"
 
-// What every iteration works with.
-struct Dispatcher {
-    Output* out;
-    Output* err;
-    i32 verbose;
-    TraceLists* trace_lists;  // the trace's memo of the current line's word lists; null without -v
-    DirStack stack;
-    Arena line_arena_start;   // the scratch arena's state at the start of every line
-    i64 total_objects;        // entries written so far
-    i32 said;                 // the EnterResult flags whose message has been written
-};
-
 // A message of the run's own, written once per run; the trace's indentation goes on after it.
 static void say_once(Dispatcher* d, i32 met, i32 flag, Str message) {
     if (!(met & flag) || (d->said & flag)) return;
@@ -29,8 +17,7 @@ static void say_once(Dispatcher* d, i32 met, i32 flag, Str message) {
     d->err->indent = indent;
 }
 
-static void enter_line(Dispatcher* d, Str* rest, MakeLine line) {
-    Str path = take_directory_path(rest, line.third);
+static void enter_line(Dispatcher* d, Str path, MakeLine line) {
     Arena scratch = d->line_arena_start;
     i32 met = enter_directory(&d->stack, path, line.maker, &scratch);
     say_once(d, met, ENTER_INTERLEAVED,
@@ -53,6 +40,13 @@ static void handle_invocation(Dispatcher* d, StrList* words, Str* directory, Are
     *line_arena = scratch;
 }
 
+// The end of the directory is what the status line shows of it.
+static void note_last_directory(Dispatcher* d, Str directory) {
+    Str tail = str_skip(directory, directory.len - LAST_DIRECTORY_BYTES);
+    __builtin_memcpy(d->last_directory, tail.data, (size_t)tail.len);
+    d->last_directory_len = tail.len;
+}
+
 static i64 shell_line(Dispatcher* d, Str* rest) {
     Arena line_arena = d->line_arena_start;
     trace_lists_forget(d->trace_lists);
@@ -62,6 +56,7 @@ static i64 shell_line(Dispatcher* d, Str* rest) {
     Str directory = current_directory(&d->stack);
     while (words.count > 0) handle_invocation(d, &words, &directory, &line_arena, &chain);
     if (chain.count > 0) write_command_objects(d->out, &chain, d->total_objects);
+    if (chain.count > 0 && d->last_directory) note_last_directory(d, directory);
     if (d->verbose) trace_command_objects(d->err, d->trace_lists, &chain);
     return chain.count;
 }
@@ -70,15 +65,23 @@ static const Str mode_lines[3] = {
     "Parsing mode: ENTER DIR"_s, "Parsing mode: LEAVE DIR"_s, "Parsing mode: SHELL"_s,
 };
 
-static void run_iteration(Dispatcher* d, Str* rest) {
+// One line off the front of the input; 0, with nothing done, when it is a directory line that more
+// input could still change.
+static i32 run_iteration(Dispatcher* d, Str* rest, i32 at_end) {
     MakeLine line = read_make_line(*rest);
+    DirectoryPath path = {};
+    if (line.kind != SHELL) {
+        path = read_directory_path(*rest, line.third);
+        if (path.open && !at_end) return 0;
+        *rest = path.rest;
+    }
     if (d->verbose) write_line(d->err, mode_lines[line.kind]);
     i64 n = 0;
     if (line.kind == ENTER_DIR) {
-        enter_line(d, rest, line);
+        enter_line(d, path.path, line);
     } else if (line.kind == LEAVE_DIR) {
         Arena line_arena = d->line_arena_start;
-        leave_directory(&d->stack, take_directory_path(rest, line.third), &line_arena);
+        leave_directory(&d->stack, path.path, &line_arena);
     } else {
         n = shell_line(d, rest);
     }
@@ -90,20 +93,57 @@ static void run_iteration(Dispatcher* d, Str* rest) {
         write_line(d->err, ")\n\n---\n"_s);
     }
     d->total_objects += n;
+    return 1;
 }
 
-i64 dispatch_lines(Str input, Str cwd, Arena* main_arena, Output* out, Output* err, i32 verbose) {
-    TraceLists* trace_lists = verbose ? (TraceLists*)arena_alloc(main_arena, 1, sizeof(TraceLists), 8) : nullptr;
-    DirStack stack = create_dir_stack(main_arena, cwd);
-    Dispatcher d = {out, err, verbose, trace_lists, stack, *main_arena, 0, 0};
+void dispatch_begin(Dispatcher* d, Str cwd, Arena* arena, Output* out, Output* err, i32 verbose) {
+    TraceLists* trace_lists = verbose ? (TraceLists*)arena_alloc(arena, 1, sizeof(TraceLists), 8) : nullptr;
+    DirStack stack = create_dir_stack(arena, cwd);
+    char* last_directory = d->last_directory;
+    *d = Dispatcher{};
+    d->out = out;
+    d->err = err;
+    d->verbose = verbose;
+    d->trace_lists = trace_lists;
+    d->stack = stack;
+    d->line_arena_start = *arena;
+    d->last_directory = last_directory;
     out->indent = 0;
     write_line(out, "["_s);
     out->indent = 1;
-    Str rest = input;
-    while (rest.len > 0) run_iteration(&d, &rest);
-    if (d.total_objects > 0) put_byte(out, '\n');
-    out->indent--;
-    write_line(out, "]"_s);
-    out->indent = 0;
-    return d.total_objects;
+}
+
+// A line feed ends a line for good unless a backslash (or a backslash and a carriage return) stands
+// before it: no quote, bracket or comment reaches past it, and every step that takes two bytes takes
+// only an escaped one. The last such line feed among the bytes not yet searched moves settled.
+static void settle(Dispatcher* d, Str input) {
+    i64 from = d->searched > d->done ? d->searched : d->done;
+    for (i64 q = input.len - 1; q >= from; q--) {
+        if (str_at(input, q) != '\n') continue;
+        u8 before = q >= 1 ? str_at(input, q - 1) : 0;
+        if (before == '\\' || (before == '\r' && q >= 2 && str_at(input, q - 2) == '\\')) continue;
+        d->settled = q + 1;
+        break;
+    }
+    d->searched = input.len;
+}
+
+i64 dispatch_available(Dispatcher* d, Str input, i32 at_end) {
+    if (!at_end && input.len < d->retry_at) return d->total_objects;
+    if (at_end) d->settled = input.len;
+    else settle(d, input);
+    Str rest = str_skip(input, d->done);
+    while (rest.len > 0 && rest.data < input.data + d->settled) {
+        if (!run_iteration(d, &rest, at_end)) {
+            d->retry_at = input.len + (input.len - (rest.data - input.data));
+            break;
+        }
+    }
+    d->done = rest.data - input.data;
+    if (!at_end) return d->total_objects;
+    if (d->total_objects > 0) put_byte(d->out, '\n');
+    d->out->indent--;
+    write_line(d->out, "]"_s);
+    d->out->indent = 0;
+    return d->total_objects;
 }

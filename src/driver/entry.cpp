@@ -3,7 +3,6 @@
 #include "driver/entry.h"
 #include "core/fail.h"
 #include "driver/command.h"
-#include "driver/dispatch.h"
 #include "driver/messages.h"
 
 StrList load_arguments(Arena* arena) {
@@ -57,7 +56,8 @@ static void report_failed_output(const StdSink* out_sink, Output* err, Str what)
     platform_exit(program->exit_status);
 }
 
-// Once the streams exist, a stop flushes what they hold before it says why; when memory ran out, it
+// Once the streams exist, a stop flushes what they hold before it says why (which erases the status
+// line); when memory ran out, it
 // says how much of the input had been read.
 static void fail_with_streams(void* context, Str what, i32 out_of_memory) {
     Program* program = (Program*)context;
@@ -115,11 +115,62 @@ static void say_console_input(Output* err) {
     write_line(err, " > compile_commands.json"_s);
 }
 
-// The run over the whole input; then the command's end, and the document's file settled.
-[[noreturn]] static void run(Program* program, const Options* options, StrList args, Str cwd) {
+// The command's own standard error, passed on as it comes. The status line waits while what was
+// passed on ends within a line, so that it never lands in the middle of one; for good, when the
+// command's standard error ends there.
+static void pass_on_errors(Program* program) {
+    static char piece[4096];
+    i64 n = platform_read(program->command_errors, piece, sizeof piece);
+    if (n <= 0) {
+        platform_close_file(program->command_errors, 0);
+        program->command_errors = nullptr;
+        return;
+    }
+    write_str(program->err, Str{n, piece});
+    flush_output(program->err);
+    program->progress.held = piece[n - 1] != '\n';
+}
+
+// Lines are dispatched while the input arrives when a status line counts them; with the trace, whose
+// first lines give the input's length, and for input in UTF-16, which is decoded whole, only at the end.
+// A mark of UTF-8 is told from the first three bytes; dropping it takes no memory.
+static void dispatch_arrived(Program* program, Str cwd) {
+    Str raw = program->input.text;
+    if (!program->progress.sink || raw.len < 3 || input_is_utf16(raw)) return;
+    Dispatcher* d = &program->dispatcher;
+    if (!d->out) dispatch_begin(d, cwd, &program->main_arena, program->out, program->err, 0);
+    i64 entries = dispatch_available(d, input_as_utf8(raw, nullptr), 0);
+    progress_update(&program->progress, entries, raw.len, Str{d->last_directory_len, d->last_directory});
+}
+
+// The input to its end, and the command's standard error too when it is passed on.
+static void read_input(Program* program, Arena* input_arena, Str cwd) {
+    i32 open = program->reads_input;
+    while (open || program->command_errors) {
+        i32 ready = 2;
+        if (open) ready = program->command_errors ? platform_wait_readable(program->in, program->command_errors) : 1;
+        if (ready & 2) pass_on_errors(program);
+        if (!(ready & 1)) continue;
+        open = read_input_piece(program->in, input_arena, &program->input) > 0;
+        dispatch_arrived(program, cwd);
+    }
+}
+
+// The run over the input; then the command's end, and the document's file settled.
+[[noreturn]] static void run(Program* program, const Options* options, StrList args) {
+    Str cwd = load_current_directory(&program->main_arena);
+    i32 streaming = program->progress.sink != nullptr;
+    Arena input_arena = streaming ? arena_split(&program->main_arena, &program->input_region) : program->main_arena;
+    if (streaming) program->dispatcher.last_directory = program->progress.directory;
+    read_input(program, &input_arena, cwd);
+    if (options->command) platform_close_file(program->in, 0);
+    progress_end(&program->progress);
+    if (!streaming) program->main_arena = input_arena;
     Input input = program->input;
-    if (options->verbose) write_preamble(program->err, args.head->value, cwd, args, input.text.len);
-    i64 total = dispatch_lines(input.text, cwd, &program->main_arena, program->out, program->err, options->verbose);
+    Str text = input_as_utf8(input.text, &program->main_arena);
+    if (options->verbose) write_preamble(program->err, args.head->value, cwd, args, text.len);
+    if (!program->dispatcher.out) dispatch_begin(&program->dispatcher, cwd, &program->main_arena, program->out, program->err, options->verbose);
+    i64 total = dispatch_available(&program->dispatcher, text, 1);
     if (options->verbose) write_closing_lines(program->err, total);
     if (input.read_failed) {
         Str what = options->command ? "the command's output could not be read to its end"_s
@@ -138,6 +189,7 @@ static void say_console_input(Output* err) {
 }
 
 // The document's file, and the input: standard input, or the output of the command that "--" names.
+// A status line is kept when standard error is a console and no trace is written there.
 static void open_streams(Program* program, const Options* options) {
     OsHandle file = nullptr;
     if (!destination_open(&program->destination, options, &program->main_arena, program->err, &file)) {
@@ -148,20 +200,21 @@ static void open_streams(Program* program, const Options* options) {
         program->out_sink->handle = file;
         program->out_sink->is_console = 0;
     }
+    if (program->err_sink->is_console && !options->verbose) progress_start(&program->progress, program->err_sink);
     if (!options->command) {
         OsHandle in = platform_std_handle(STD_INPUT);
         program->input.on_console = platform_is_console(in);
-        if (!program->input.on_console) read_all_input(in, &program->main_arena, &program->input);
+        program->in = in;
+        program->reads_input = !program->input.on_console;
         return;
     }
-    OsHandle pipe = nullptr;
-    i32 status = command_start(options->command, &program->main_arena, program->err, &pipe);
+    OsHandle* errors = program->progress.sink ? &program->command_errors : nullptr;
+    i32 status = command_start(options->command, &program->main_arena, program->err, &program->in, errors);
+    program->reads_input = 1;
     if (status != 0) {
         program->exit_status = status;
         finish_and_exit(program);
     }
-    read_all_input(pipe, &program->main_arena, &program->input);
-    platform_close_file(pipe, 0);
 }
 
 // As much address space as the system gives, up to REGION_RESERVE.
@@ -186,7 +239,5 @@ static Arena reserve_memory(Region* region) {
     Options options = handle_options(args, &program.main_arena);
     answer_options(&program, options);
     open_streams(&program, &options);
-    program.input.text = input_as_utf8(program.input.text, &program.main_arena);
-    Str cwd = load_current_directory(&program.main_arena);
-    run(&program, &options, args, cwd);
+    run(&program, &options, args);
 }

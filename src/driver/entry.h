@@ -1,8 +1,10 @@
 // The program's entry: memory, streams, input, command line, options, the run and the exit.
 #pragma once
 #include "driver/destination.h"
+#include "driver/dispatch.h"
 #include "driver/input.h"
 #include "driver/options.h"
+#include "driver/progress.h"
 #include "output/sink.h"
 
 // The address space reserved for all memory: as much as the system gives of REGION_RESERVE, halving
@@ -13,8 +15,16 @@ enum : i64 { REGION_RESERVE = (i64)8 << 30, REGION_SMALLEST = 64 << 20 };
 // The state the entry keeps from start-up to exit.
 struct Program {
     Region region;      // the reserved space, and how much of it is usable
-    Arena main_arena;   // the whole region; later carved by the dispatcher
-    Input input;        // standard input, as much as has been read
+    Arena main_arena;   // the whole region, later carved by the dispatcher; or its lower half, when
+                        // the input is read into the upper one while its lines are dispatched
+    Region input_region; // that upper half
+    Input input;        // standard input, or the command's output, as much as has been read
+    OsHandle in;        // where the input comes from
+    i32 reads_input;    // 1 when in is read; 0 for a console on standard input
+    OsHandle command_errors; // the command's standard error, passed on to the console; null when the
+                        // command writes to the program's own
+    Dispatcher dispatcher;
+    Progress progress;  // the status line, when standard error is a console and there is no trace
     Str output_message; // what the message of a failed write of standard output says was cut short
     StdSink* out_sink;
     Output* out;

@@ -1,5 +1,5 @@
-// What the program reads: a stream to its end into one block, and the text of input saved with a
-// byte-order mark.
+// What the program reads: a stream, a piece at a time, into one block, and the text of input saved
+// with a byte-order mark.
 #pragma once
 #include "core/platform.h"
 
@@ -14,8 +14,11 @@ struct Input {
     i32 on_console;  // 1 when standard input is a console (a terminal), which is not read
 };
 
-// Reads to the end of the stream into *input, which holds what has been read at every moment.
-void read_all_input(OsHandle handle, Arena* arena, Input* input);
+// Reads the next piece of the stream into the arena, straight behind what *input holds, which then
+// holds it too; 0 at the stream's end or when reading failed, which *input then says.
+i64 read_input_piece(OsHandle handle, Arena* arena, Input* input);
+// Whether the input starts with the byte-order mark of UTF-16, either order.
+i32 input_is_utf16(Str raw);
 // The input as UTF-8, for input saved with a byte-order mark (as Windows PowerShell 5.1 and its
 // Out-File write logs): the mark of UTF-8 is dropped, and UTF-16 of either order is decoded into
 // the arena. Any other input is the same bytes.

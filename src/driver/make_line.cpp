@@ -46,18 +46,19 @@ MakeLine read_make_line(Str input) { return fast_or_general(read_fast, read_gene
 
 static const Str directory_quotes = "'\"`"_s;
 
-static Str after_space(Str s) { return str_cut(s, ' ').tail; }
-
-Str take_directory_path(Str* input, Str third) {
-    Str point = str_trim_left(after_space(third));
-    Str path = {};
+DirectoryPath read_directory_path(Str input, Str third) {
+    Cut fourth = str_cut(third, ' ');
+    Str point = str_trim_left(fourth.tail);
+    DirectoryPath line = {Str{}, Str{}, !fourth.found};
     if (point.len > 0 && str_find_any(str_take(point, 1), directory_quotes) == 0) {
         point = str_skip(point, 1);
         i64 end = str_find_any(point, directory_quotes);
+        line.open |= end < 0;
         if (end < 0) end = str_find_any(point, "\n"_s);
-        if (end >= 0) path = str_trim(str_take(point, end));
+        if (end >= 0) line.path = str_trim(str_take(point, end));
     }
     Cut rest = str_cut(point, '\n');
-    *input = rest.found ? rest.tail : Str{0, input->data + input->len};
-    return path;
+    line.open |= !rest.found;
+    line.rest = rest.found ? rest.tail : Str{0, input.data + input.len};
+    return line;
 }

@@ -15,6 +15,13 @@ struct MakeLine {
 
 MakeLine read_make_line(Str input);
 
-// The quoted path after the third field, and *input moved past the line that the path's closing
-// quote, or else the next line feed, ends; empty when the fourth field opens no quote.
-Str take_directory_path(Str* input, Str third);
+// The path of a directory line, and how far the line reaches.
+struct DirectoryPath {
+    Str path;    // the quoted path after the third field; empty when the fourth field opens no quote
+    Str rest;    // the input after the line that the path's closing quote, or else the next line
+                 // feed, ends
+    i32 open;    // 1 when a byte it looked for was not found before the input's end, so that more
+                 // input could still change the path or the line's end
+};
+
+DirectoryPath read_directory_path(Str input, Str third);

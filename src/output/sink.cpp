@@ -73,8 +73,34 @@ static void write_console(StdSink* sink, i64 length, const u8* p) {
     }
 }
 
+// What the status line leaves: with the erasing sequence, nothing past the cursor; else blanks over
+// the rest of the columns it was drawn over, from column, and the cursor back at the margin when the
+// line is to vanish.
+static void blank_rest(StdSink* sink, i64 column, i32 columns, i32 vanish) {
+    if (platform_console_erases) return write_console(sink, 3, (const u8*)"\x1b[K");
+    for (; column < columns - 1; column++) write_console(sink, 1, (const u8*)" ");
+    if (vanish) write_console(sink, 1, (const u8*)"\r");
+}
+
+void sink_show_status(StdSink* sink, Str text, i32 columns) {
+    write_console(sink, 1, (const u8*)"\r");
+    write_console(sink, text.len, (const u8*)text.data);
+    blank_rest(sink, utf8_characters(text), columns, 0);
+    sink->status_columns = columns;
+    flush_console(sink);
+}
+
+void sink_clear_status(StdSink* sink) {
+    if (sink->status_columns == 0) return;
+    write_console(sink, 1, (const u8*)"\r");
+    blank_rest(sink, 0, sink->status_columns, 1);
+    sink->status_columns = 0;
+    flush_console(sink);
+}
+
 void sink_write(void* opaque, i64 length, const char* bytes) {
     StdSink* sink = (StdSink*)opaque;
+    if (sink->status_columns) sink_clear_status(sink);
     if (sink->is_console) write_console(sink, length, (const u8*)bytes);
     else write_bytes(sink, length, bytes);
 }

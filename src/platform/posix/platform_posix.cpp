@@ -3,13 +3,16 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
+#include <poll.h>
 #include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/mman.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "core/fail.h"
@@ -93,6 +96,19 @@ i32 platform_write_console(OsHandle handle, const u16* units, i32 count, i32* wr
     }
     *written = count;
     return 1;
+}
+
+i32 platform_console_width(OsHandle handle) {
+    struct winsize size = {};
+    return ioctl(fd_of(handle), TIOCGWINSZ, &size) == 0 ? (i32)size.ws_col : 0;
+}
+
+const i32 platform_console_erases = 1;
+
+i64 platform_clock_ms() {
+    struct timespec now = {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (i64)now.tv_sec * 1000 + now.tv_nsec / 1000000;
 }
 
 void platform_load_arguments(Arena* arena, StrList* list) {
@@ -248,7 +264,7 @@ void platform_remove_when_stopped(i32 slot, Str path) {
     stop_paths[slot][0] = path.data[0];
 }
 
-OsHandle platform_start_command(const StrNode* words, Arena* arena, i32* found) {
+OsHandle platform_start_command(const StrNode* words, Arena* arena, i32* found, OsHandle* errors) {
     *found = 1;
     i64 count = 0;
     for (const StrNode* w = words; w; w = w->next) count++;
@@ -258,23 +274,42 @@ OsHandle platform_start_command(const StrNode* words, Arena* arena, i32* found) 
         argv[i] = (char*)c_path(w->value, arena);
         if (!argv[i++]) return nullptr;
     }
-    int pipe_ends[2];
+    int pipe_ends[2], error_ends[2] = {-1, -1};
     if (pipe2(pipe_ends, O_CLOEXEC) != 0) return nullptr;
+    if (errors && pipe2(error_ends, O_CLOEXEC) != 0) {
+        close(pipe_ends[0]);
+        close(pipe_ends[1]);
+        return nullptr;
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], STDOUT_FILENO);
+    if (errors) posix_spawn_file_actions_adddup2(&actions, error_ends[1], STDERR_FILENO);
     pid_t pid = 0;
     int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     close(pipe_ends[1]);
+    if (errors) close(error_ends[1]);
     if (error != 0) {
         close(pipe_ends[0]);
+        if (errors) close(error_ends[0]);
         *found = error != ENOENT && error != ENOTDIR;
         errno = error;
         return nullptr;
     }
     running_command = pid;
+    if (errors) *errors = (OsHandle)(intptr_t)error_ends[0];
     return (OsHandle)(intptr_t)pipe_ends[0];
+}
+
+i32 platform_wait_readable(OsHandle first, OsHandle second) {
+    struct pollfd fds[2] = {{fd_of(first), POLLIN, 0}, {second ? fd_of(second) : -1, POLLIN, 0}};
+    while (poll(fds, 2, -1) < 0)
+        if (errno != EINTR) return second ? 3 : 1;  // the reads then say what is wrong
+    i32 ready = 0;
+    for (i32 i = 0; i < 2; i++)
+        if (fds[i].revents) ready |= 1 << i;
+    return ready;
 }
 
 i32 platform_wait_command(i32* signal) {

@@ -41,6 +41,17 @@ i32 platform_write_console(OsHandle handle, const u16* units, i32 count, i32* wr
     return ok ? 1 : 0;
 }
 
+i32 platform_console_width(OsHandle handle) {
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    if (!GetConsoleScreenBufferInfo(handle, &info)) return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+// A console takes escape sequences only once asked to; blanks work on every one.
+const i32 platform_console_erases = 0;
+
+i64 platform_clock_ms() { return (i64)GetTickCount64(); }
+
 i64 platform_last_error() { return (i64)GetLastError(); }
 
 i32 platform_reader_gone(i64 error) { return windows_reader_gone((u32)error); }
@@ -272,7 +283,7 @@ static HANDLE inheritable(DWORD which) {
     return copy;
 }
 
-OsHandle platform_start_command(const StrNode* words, Arena* arena, i32* found) {
+OsHandle platform_start_command(const StrNode* words, Arena* arena, i32* found, OsHandle* errors) {
     DWORD length = 0;
     WCHAR* program = find_program(words->value, arena, &length);
     *found = program != nullptr;
@@ -295,15 +306,21 @@ OsHandle platform_start_command(const StrNode* words, Arena* arena, i32* found) 
     if (batch) line[n++] = '"';
     line[n] = 0;
     SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, 1};
-    HANDLE read_end = nullptr, write_end = nullptr;
+    HANDLE read_end = nullptr, write_end = nullptr, error_read = nullptr, error_write = nullptr;
     if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return nullptr;
     SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+    if (errors && !CreatePipe(&error_read, &error_write, &inherit, 0)) {
+        CloseHandle(read_end);
+        CloseHandle(write_end);
+        return nullptr;
+    }
+    if (errors) SetHandleInformation(error_read, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = inheritable(STD_INPUT_HANDLE);
     startup.hStdOutput = write_end;
-    startup.hStdError = inheritable(STD_ERROR_HANDLE);
+    startup.hStdError = errors ? error_write : inheritable(STD_ERROR_HANDLE);
     PROCESS_INFORMATION info = {};
     BOOL started = CreateProcessW(batch ? nullptr : program, (WCHAR*)line, nullptr, nullptr, 1, 0, nullptr, nullptr,
                                   &startup, &info);
@@ -313,12 +330,29 @@ OsHandle platform_start_command(const StrNode* words, Arena* arena, i32* found) 
     if (startup.hStdError) CloseHandle(startup.hStdError);
     if (!started) {
         CloseHandle(read_end);
+        if (errors) CloseHandle(error_read);
         SetLastError(error);
         return nullptr;
     }
+    if (errors) *errors = error_read;
     CloseHandle(info.hThread);
     running_command = info.hProcess;
     return read_end;
+}
+
+// Anonymous pipes cannot be waited on, so they are looked at in turn, with a short sleep while both
+// are empty. A pipe whose writer has gone fails the look, and is ready: its read says it ended.
+static i32 pipe_ready(HANDLE pipe) {
+    DWORD available = 0;
+    return !PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available > 0;
+}
+
+i32 platform_wait_readable(OsHandle first, OsHandle second) {
+    for (;;) {
+        i32 ready = pipe_ready(first) | (second && pipe_ready(second) ? 2 : 0);
+        if (ready) return ready;
+        Sleep(5);
+    }
 }
 
 i32 platform_wait_command(i32* signal) {

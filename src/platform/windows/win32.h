@@ -26,6 +26,19 @@ __declspec(dllimport) DWORD WINAPI FormatMessageW(DWORD flags, const void* sourc
                                                   WCHAR* buffer, DWORD size, void* arguments);
 __declspec(dllimport) __attribute__((noreturn)) void WINAPI ExitProcess(unsigned int status);
 
+struct COORD {
+    short X, Y;
+};
+struct SMALL_RECT {
+    short Left, Top, Right, Bottom;
+};
+struct CONSOLE_SCREEN_BUFFER_INFO {
+    COORD dwSize, dwCursorPosition;
+    unsigned short wAttributes;
+    SMALL_RECT srWindow;
+    COORD dwMaximumWindowSize;
+};
+
 struct SECURITY_ATTRIBUTES {
     DWORD nLength;
     void* lpSecurityDescriptor;
@@ -68,6 +81,11 @@ __declspec(dllimport) BOOL WINAPI CreateProcessW(const WCHAR* application, WCHAR
 __declspec(dllimport) DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 __declspec(dllimport) BOOL WINAPI GetExitCodeProcess(HANDLE process, DWORD* code);
 __declspec(dllimport) BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);
+__declspec(dllimport) BOOL WINAPI PeekNamedPipe(HANDLE pipe, void* buffer, DWORD size, DWORD* read, DWORD* available,
+                                                DWORD* left);
+__declspec(dllimport) void WINAPI Sleep(DWORD milliseconds);
+__declspec(dllimport) unsigned long long WINAPI GetTickCount64(void);
+__declspec(dllimport) BOOL WINAPI GetConsoleScreenBufferInfo(HANDLE console, CONSOLE_SCREEN_BUFFER_INFO* info);
 }
 
 enum : DWORD {
