@@ -597,6 +597,7 @@ TEST(Progress, TheStatusLineIsKeptOnAConsoleOnly) {
         {{"ferrule"}, true, 0, 0, "", {}, ""},
         {{"ferrule", "-v"}, true, 60, 0, "", {}, "-"},
         {{"ferrule"}, false, 60, 0, "", {}, ""},
+        {{"ferrule", "-o", "-"}, true, 60, 0, "", {}, ""},
         {{"ferrule", "-o", "db.json", "--", "make"}, true, 60, 200, "make: warning one\nmake: warning two\n",
          {"ferrule: 60 entries, 0.0 MB read, last in /src/a-rather-long-directory-name/number-2"},
          "make: warning one\nmake: warning two\nferrule: db.json now holds 80 entries\n"},
@@ -614,13 +615,14 @@ TEST(Progress, TheStatusLineIsKeptOnAConsoleOnly) {
         fake.command_error_output = c.errors;
         fake.command_errors.chunk_limit = 1;
         fake.streams[STD_ERROR].is_console = c.console;
+        fake.streams[STD_OUTPUT].is_console = c.args.back() == "-";
         fake.read_ms = c.read_ms;
         fake.console_width = c.width;
         EXPECT_EQ(fake_run(), 0);
         std::string sent = console_text(fake.streams[STD_ERROR].console);
         std::string label = c.args.back() + " " + std::to_string(c.width);
-        EXPECT_EQ(fake.command_errors_asked, c.console && c.args.size() > 1 && c.args[1] == "-o") << label;
-        if (c.args.back() != "make") EXPECT_EQ(fake.streams[STD_OUTPUT].bytes, run({"ferrule"}, log).out) << label;
+        EXPECT_EQ(fake.command_errors_asked, c.args.back() == "make") << label;
+        if (c.args.back() != "make") EXPECT_EQ(fake.streams[STD_OUTPUT].bytes + console_text(fake.streams[STD_OUTPUT].console), run({"ferrule"}, log).out) << label;
         if (c.shown != "-") EXPECT_EQ(terminal_shows(sent), c.shown) << label;
         if (c.console) EXPECT_EQ(fake.streams[STD_ERROR].bytes, "") << label;
         else EXPECT_EQ(fake.streams[STD_ERROR].bytes, run({"ferrule"}, log).err) << label;

@@ -189,7 +189,8 @@ static void read_input(Program* program, Arena* input_arena, Str cwd) {
 }
 
 // The document's file, and the input: standard input, or the output of the command that "--" names.
-// A status line is kept when standard error is a console and no trace is written there.
+// A status line is kept when standard error is a console, no trace is written there and the document
+// does not go to a console too, where its lines would run into the status line.
 static void open_streams(Program* program, const Options* options) {
     OsHandle file = nullptr;
     if (!destination_open(&program->destination, options, &program->main_arena, program->err, &file)) {
@@ -200,7 +201,8 @@ static void open_streams(Program* program, const Options* options) {
         program->out_sink->handle = file;
         program->out_sink->is_console = 0;
     }
-    if (program->err_sink->is_console && !options->verbose) progress_start(&program->progress, program->err_sink);
+    if (program->err_sink->is_console && !program->out_sink->is_console && !options->verbose)
+        progress_start(&program->progress, program->err_sink);
     if (!options->command) {
         OsHandle in = platform_std_handle(STD_INPUT);
         program->input.on_console = platform_is_console(in);
