@@ -53,6 +53,8 @@ TEST(Recognize, InvocationsOfALine) {
     struct Case { V words; std::vector<V> invocations; } cases[] = {
         {{"ccache", "gcc", "-c", "x.c"}, {{"gcc", "-c", "x.c"}}},
         {{"zig", "cc", "-c", "x.c"}, {{"zig", "cc", "-c", "x.c"}}},
+        {{"env", "-i", "g++", "-c", "x.c"}, {{"g++", "-c", "x.c"}}},
+        {{"time", "/opt/zig", "-v"}, {{"/opt/zig", "-v"}}},
         {{"cd", "src", "&&", "gcc", "-c", "x.c"}, {{"gcc", "-c", "x.c"}}},
         {{"gcc", "-c", "x.c", ">", "build.log", "2>&", "1"}, {{"gcc", "-c", "x.c"}}},
         {{"gcc", "-c", "a.c", "&&", "gcc", "-c", "b.c"}, {{"gcc", "-c", "a.c"}, {"gcc", "-c", "b.c"}}},

@@ -107,6 +107,18 @@ CompilerName classify_compiler_name(Str word) {
     return CompilerName{classify_pieces(name), name};
 }
 
+// What the search makes of a word that may name the compiler; a name that is none is not used.
+// The general rule: every word is taken apart.
+static CompilerName searched_name_general(Str word) { return classify_compiler_name(word); }
+
+// The fast kernel: every compiler name holds a "c", a "z" or a "+", so a word with none of them names
+// none, and most words before the compiler (the launcher, other commands and their arguments) have
+// none.
+static CompilerName searched_name_fast(Str word) {
+    if (str_find_any(word, "cz+"_s) < 0) return CompilerName{COMPILER_UNKNOWN, word};
+    return classify_compiler_name(word);
+}
+
 // What a word after the compiler may be, which the walk then tests it for, as flags.
 enum { COULD_BE_SUBSTITUTION = BYTE_STARTS_SUBSTITUTION, COULD_BE_OPERATOR = BYTE_STARTS_OPERATOR };
 
@@ -135,7 +147,7 @@ static i32 possible_kinds_fast(Str word) {
             command_start = 0;
             continue;
         }
-        CompilerName name = classify_compiler_name(word);
+        CompilerName name = fast_or_general(searched_name_fast, searched_name_general)(word);
         invocation.compiler = name.name;
         invocation.kind = name.kind;
         if (name.kind != COMPILER_UNKNOWN) break;
