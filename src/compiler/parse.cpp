@@ -10,6 +10,8 @@ static struct {
     i64 count;
     int8_t entry_of_slot[VALUE_INDEX_SLOTS];     // the table position of the entry a slot holds
     u64 by_second_byte[256];                     // bit i: value_options[i] has this second byte
+    u64 by_third_byte[256];                      // bit i: value_options[i] has this third byte, or
+                                                 // has two bytes and starts every option it can
     u64 by_length[64];                           // bit i: value_options[i] has this length
     OptionKind exact_kind[VALUE_OPTION_COUNT];   // what an entry matched exactly does with its value
     OptionKind prefix_kind[VALUE_OPTION_COUNT];  // what an entry matched as a prefix does with its value
@@ -48,6 +50,8 @@ static OptionKind kind_of_prefix(Str option) {
 static void index_fill() {
     for (i64 i = 0; i < VALUE_OPTION_COUNT; i++) {
         value_option_index.by_second_byte[str_at(value_options[i], 1)] |= (u64)1 << i;
+        for (i64 b = 0; b < 256; b++)
+            if (value_options[i].len == 2 || str_at(value_options[i], 2) == b) value_option_index.by_third_byte[b] |= (u64)1 << i;
         value_option_index.by_length[value_options[i].len] |= (u64)1 << i;
         value_option_index.exact_kind[i] = kind_of_exact(value_options[i]);
         value_option_index.prefix_kind[i] = kind_of_prefix(value_options[i]);
@@ -67,12 +71,13 @@ static i64 exact_entry_general(Str token) {
     return value_option_index.slots[slot].data ? value_option_index.entry_of_slot[slot] : -1;
 }
 
-// The fast kernel: an entry equal to the token has its length and its second byte, so a token for
-// which no entry has both is not hashed at all.
+// The fast kernel: an entry equal to the token has its length and its second and third bytes, so a
+// token for which no entry has all of them is not hashed at all.
 static i64 exact_entry_fast(Str token) {
     if (token.len < 2 || token.len >= 64) return -1;
-    if (!(value_option_index.by_length[token.len] & value_option_index.by_second_byte[str_at(token, 1)])) return -1;
-    return exact_entry_general(token);
+    u64 candidates = value_option_index.by_length[token.len] & value_option_index.by_second_byte[str_at(token, 1)];
+    if (token.len > 2) candidates &= value_option_index.by_third_byte[str_at(token, 2)];
+    return candidates ? exact_entry_general(token) : -1;
 }
 
 i64 value_option_find(Str token) {
@@ -87,10 +92,12 @@ static i64 prefix_entry_general(Str option) {
     return -1;
 }
 
-// The fast kernel: only entries that share the option's second byte can be its prefix, and an entry
-// of two bytes ("-" and that byte) is one, as every option starts with "-"; bits go in table order.
+// The fast kernel: only entries that share the option's second byte, and its third unless they have
+// two bytes, can be its prefix, and an entry of two bytes ("-" and that byte) is one, as every option
+// starts with "-"; bits go in table order.
 static i64 prefix_entry_fast(Str option) {
     u64 candidates = option.len > 1 ? value_option_index.by_second_byte[str_at(option, 1)] : 0;
+    if (option.len > 2) candidates &= value_option_index.by_third_byte[str_at(option, 2)];
     for (; candidates; candidates &= candidates - 1) {
         i64 entry = __builtin_ctzll(candidates);
         if (value_options[entry].len == 2 || str_starts_with(option, value_options[entry])) return entry;
@@ -119,13 +126,39 @@ static Language classify_language(Str value) {
     return LANG_OTHER;
 }
 
+// The general rule: the name against every extension.
+static i32 has_source_extension_general(Str name) {
+    for (i64 i = 0; i < SOURCE_EXTENSION_COUNT; i++)
+        if (str_ends_with(name, source_extensions[i])) return 1;
+    return 0;
+}
+
+// The last bytes of the extensions, as a set of bytes.
+struct ExtensionEnds {
+    u64 bits[4];
+    constexpr ExtensionEnds() : bits() {
+        for (const Str& extension : source_extensions) {
+            u8 last = (u8)extension.data[extension.len - 1];
+            bits[last >> 6] |= (u64)1 << (last & 63);
+        }
+    }
+};
+static constexpr ExtensionEnds extension_ends;
+
+// The fast kernel: a name whose last byte ends no extension (an object file's "o", a library's "a")
+// has none, without comparing.
+static i32 has_source_extension_fast(Str name) {
+    if (name.len == 0) return 0;
+    u8 last = str_at(name, name.len - 1);
+    if (!(extension_ends.bits[last >> 6] >> (last & 63) & 1)) return 0;
+    return has_source_extension_general(name);
+}
+
 static i32 is_source(Str token, Language language) {
     if (language == LANG_C || language == LANG_CXX || language == LANG_ASSEMBLER) return 1;
     if (language != LANG_NONE) return 0;
     Str unquoted = str_strip_suffix(str_strip_suffix(token, "\""_s), "'"_s);
-    for (i64 i = 0; i < SOURCE_EXTENSION_COUNT; i++)
-        if (str_ends_with(unquoted, source_extensions[i])) return 1;
-    return 0;
+    return fast_or_general(has_source_extension_fast, has_source_extension_general)(unquoted);
 }
 
 // Per-command parsing state.
