@@ -68,11 +68,11 @@ i32 str_is_version(Str s) {
     return !need_digit;
 }
 
-// Writes into the slice's own bytes: callers apply it only to text they own.
-Str str_normalize_slashes(Str s) {
+// The rewriting from byte start on, every byte before it kept as it is.
+static Str normalize_slashes_from(Str s, i64 start) {
     char* bytes = const_cast<char*>(s.data);
-    i64 w = 0;
-    for (i64 r = 0; r < s.len; r++) {
+    i64 w = start;
+    for (i64 r = start; r < s.len; r++) {
         char b = bytes[r];
         if (b != '\\') {
             bytes[w++] = b;
@@ -86,6 +86,19 @@ Str str_normalize_slashes(Str s) {
     }
     return Str{w, s.data};
 }
+
+// The general rule: every byte is looked at and written.
+static Str normalize_slashes_general(Str s) { return normalize_slashes_from(s, 0); }
+
+// The fast kernel: the bytes before the first backslash stay as they are, so the rewriting starts
+// there, and a text without one (most paths) is not written at all.
+static Str normalize_slashes_fast(Str s) {
+    i64 first = str_find_any(s, "\\"_s);
+    return first < 0 ? s : normalize_slashes_from(s, first);
+}
+
+// Writes into the slice's own bytes: callers apply it only to text they own.
+Str str_normalize_slashes(Str s) { return fast_or_general(normalize_slashes_fast, normalize_slashes_general)(s); }
 
 Str str_take(Str s, i64 n) {
     if (s.len == 0) return s;
