@@ -105,8 +105,9 @@ RawWord scan_raw_word(Str input, OrdinaryMarks* marks) {
             return i > 0 ? word_before(input, i, i, 0, ordinary_end) : operator_word(input);
         case SHELL_BACKSLASH:
             // A backslash before a line feed (or CR LF) continues the line, which ends the word.
-            if (str_starts_with(Str{len - i - 1, input.data + i + 1}, "\n"_s)) return word_before(input, i, i + 2, 0, ordinary_end);
-            if (str_starts_with(Str{len - i - 1, input.data + i + 1}, "\r\n"_s)) return word_before(input, i, i + 3, 0, ordinary_end);
+            if (i + 1 < len && str_at(input, i + 1) == '\n') return word_before(input, i, i + 2, 0, ordinary_end);
+            if (i + 2 < len && str_at(input, i + 1) == '\r' && str_at(input, i + 2) == '\n')
+                return word_before(input, i, i + 3, 0, ordinary_end);
             [[fallthrough]];
         default: {
             ShellStep step = shell_step(input, i, state);

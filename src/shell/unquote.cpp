@@ -2,6 +2,7 @@
 // quotes that quote are dropped, escapes resolved, brackets and substitutions verbatim.
 #include "shell/unquote.h"
 #include "core/fail.h"
+#include "core/block.h"
 #include "core/fast_paths.h"
 
 // A fixed-capacity byte sink: the finished word, which never holds more bytes than the raw word.
@@ -52,18 +53,22 @@ static Str kept_of_step(Str taken, ShellStep step, ShellState before) {
 static i64 literal_run_general(ShellState, Str, OrdinaryMarks*) { return 0; }
 
 // The fast kernel: a run of ordinary bytes in unquoted text, and in a stretch everything before the
-// next byte that can be more than itself, its closer or, inside double quotes, a backslash. Single
-// quotes often hold long texts, searched for their closer; other stretches are short, and a simple
-// loop finds their end soonest.
+// next byte that can be more than itself, its closer or, inside double quotes, a backslash. Quotes
+// often hold long texts (paths, definitions), searched a block at a time; other stretches are short,
+// and a simple loop finds their end soonest.
 static i64 literal_run_fast(ShellState state, Str rest, OrdinaryMarks* marks) {
     if (state == UNQUOTED) return shell_ordinary_run(rest, marks);
     if (state == SINGLE_QUOTED) {
         i64 quote = str_find_any(rest, "'"_s);
         return quote >= 0 ? quote : rest.len;
     }
-    u8 closer = shell_closers[state], escape = state == DOUBLE_QUOTED ? '\\' : closer;
+    if (state == DOUBLE_QUOTED) {
+        i64 stop = block_scan(rest.data, rest.len, [](Block b, i64, i64) { return block_mask((b == '"') | (b == '\\')); });
+        return stop >= 0 ? stop : rest.len;
+    }
+    u8 closer = shell_closers[state];
     i64 n = 0;
-    while (n < rest.len && str_at(rest, n) != closer && str_at(rest, n) != escape) n++;
+    while (n < rest.len && str_at(rest, n) != closer) n++;
     return n;
 }
 
