@@ -621,6 +621,9 @@ TEST(Progress, TheStatusLineIsKeptOnAConsoleOnly) {
         EXPECT_EQ(fake_run(), 0);
         std::string sent = console_text(fake.streams[STD_ERROR].console);
         std::string label = c.args.back() + " " + std::to_string(c.width);
+        // While the line is shown a stop would erase it; after, it has nothing to erase.
+        EXPECT_EQ(!fake.stop_notes.empty() && fake.stop_notes[0] == "\r\x1b[K", !c.drawn.empty()) << label;
+        EXPECT_EQ(fake.stop_note, "") << label;
         EXPECT_EQ(fake.command_errors_asked, c.args.back() == "make") << label;
         if (c.args.back() != "make") EXPECT_EQ(fake.streams[STD_OUTPUT].bytes + console_text(fake.streams[STD_OUTPUT].console), run({"ferrule"}, log).out) << label;
         if (c.shown != "-") EXPECT_EQ(terminal_shows(sent), c.shown) << label;
@@ -628,6 +631,7 @@ TEST(Progress, TheStatusLineIsKeptOnAConsoleOnly) {
         else EXPECT_EQ(fake.streams[STD_ERROR].bytes, run({"ferrule"}, log).err) << label;
         for (const std::string& line : c.drawn) EXPECT_NE(sent.find("\r" + line + "\x1b[K"), std::string::npos) << label << sent;
         if (c.drawn.empty()) EXPECT_EQ(sent.find("entries,"), std::string::npos) << label << sent;
+
         // Reads come every read_ms: the first drawing after 500 ms, then one at most every 100 ms.
         size_t draws = 0;
         for (size_t at = sent.find("entries,"); at != std::string::npos; at = sent.find("entries,", at + 1)) draws++;

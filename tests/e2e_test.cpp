@@ -144,8 +144,11 @@ TEST(Terminal, AStatusLineIsKeptWhileASlowInputArrives) {
         {"sh " + dir + "small.sh | " + program_command({"-v"}) + out, 0, small},
         {under_wine() ? "cd " + dir + " && " + p + " -o " + dir + "status.json -- warns.bat"
                       : p + " -o " + dir + "status.json -- sh " + dir + "warns.sh", under_wine() ? -1 : 1, log},
+        // Stopped by Ctrl-C midway, the line is taken off too; no document is looked at.
+        {"sh " + dir + "slow.sh | " + p + out + " & sleep 1.2; kill -INT $!; wait", 1, ""},
     };
     for (const Case& c : cases) {
+        if (under_wine() && c.document.empty()) continue;  // a signal to wine is no Ctrl-C to the program
         std::remove((dir + "status.err").c_str());
         std::string raw = terminal_bytes(c.command), shown = terminal_shows(raw);
         std::vector<std::string> drawn;
@@ -155,7 +158,7 @@ TEST(Terminal, AStatusLineIsKeptWhileASlowInputArrives) {
         }
         if (c.status_line >= 0) EXPECT_EQ(drawn.size() >= 2, c.status_line == 1) << c.command << "\n" << raw.substr(0, 2000);
         EXPECT_EQ(shown.find(" entries, "), std::string::npos) << shown.substr(0, 2000);
-        EXPECT_EQ(read_file(dir + "status.json"), run({}, c.document).out) << c.command;
+        if (!c.document.empty()) EXPECT_EQ(read_file(dir + "status.json"), run({}, c.document).out) << c.command;
         EXPECT_EQ(read_file(dir + "status.err"), "") << c.command;
         if (c.command.find(" -- ") == std::string::npos) continue;
         for (int i = 1; i <= 20; i++) EXPECT_NE(("\n" + shown).find("\nmake: warning " + std::to_string(i) + "\n"), std::string::npos) << shown;

@@ -109,6 +109,11 @@ const i32 platform_console_erases = 1;
 
 i64 platform_clock_ms() { return fake.clock_ms; }
 
+void platform_write_when_stopped(Str text) {
+    fake.stop_note = string_of(text);
+    fake.stop_notes.push_back(fake.stop_note);
+}
+
 void platform_load_arguments(Arena* arena, StrList* list) {
     for (const std::string& arg : fake.args)
         list_append(list, arena, arg.empty() ? Str{} : str_clone(arena, str_of(arg)));

@@ -44,6 +44,8 @@ struct FakeSystem {
     long clock_ms = 0;                         // the system's clock
     long read_ms = 0;                          // how far the clock moves in every read of input
     int console_width = 0;                     // a console's columns; 0 when the system cannot say
+    std::string stop_note;                     // what a stop would write to standard error now
+    std::vector<std::string> stop_notes;       // every text the program asked a stop to write
 };
 
 extern FakeSystem fake;

@@ -73,6 +73,11 @@ void platform_remove_file(Str path);
 // from the first call on.
 enum { STOP_SLOTS = 2 };
 void platform_remove_when_stopped(i32 slot, Str path);
+// A stop writes text (ASCII, at most STOP_NOTE_BYTES bytes) to standard error first, which then is a
+// console: what takes its status line off it. An empty text writes nothing. Interrupts are caught
+// from the first call on.
+enum { STOP_NOTE_BYTES = 1024 };
+void platform_write_when_stopped(Str text);
 
 // Starts the command (its words: the program, found as a shell finds it, then its arguments) with
 // its standard output into a pipe, whose reading end it returns; its standard input is the program's

@@ -74,27 +74,41 @@ static void write_console(StdSink* sink, i64 length, const u8* p) {
 }
 
 // What the status line leaves: with the erasing sequence, nothing past the cursor; else blanks over
-// the rest of the columns it was drawn over, from column, and the cursor back at the margin when the
-// line is to vanish.
-static void blank_rest(StdSink* sink, i64 column, i32 columns, i32 vanish) {
+// the rest of the columns it was drawn over, from column.
+static void blank_rest(StdSink* sink, i64 column, i32 columns) {
     if (platform_console_erases) return write_console(sink, 3, (const u8*)"\x1b[K");
     for (; column < columns - 1; column++) write_console(sink, 1, (const u8*)" ");
-    if (vanish) write_console(sink, 1, (const u8*)"\r");
 }
 
+// What takes the status line off the console: back to the margin and erase to the end of the line,
+// or blanks over the columns it was drawn over and back again.
+static Str status_erasure(char (&room)[STOP_NOTE_BYTES], i32 columns) {
+    if (platform_console_erases) return "\r\x1b[K"_s;
+    i64 n = 0;
+    room[n++] = '\r';
+    for (i64 column = 0; column < columns - 1 && n < STOP_NOTE_BYTES - 1; column++) room[n++] = ' ';
+    room[n++] = '\r';
+    return Str{n, room};
+}
+
+// A stop meanwhile takes the line off too.
 void sink_show_status(StdSink* sink, Str text, i32 columns) {
     write_console(sink, 1, (const u8*)"\r");
     write_console(sink, text.len, (const u8*)text.data);
-    blank_rest(sink, utf8_characters(text), columns, 0);
+    blank_rest(sink, utf8_characters(text), columns);
     sink->status_columns = columns;
     flush_console(sink);
+    static char room[STOP_NOTE_BYTES];
+    platform_write_when_stopped(status_erasure(room, columns));
 }
 
 void sink_clear_status(StdSink* sink) {
     if (sink->status_columns == 0) return;
-    write_console(sink, 1, (const u8*)"\r");
-    blank_rest(sink, 0, sink->status_columns, 1);
+    static char room[STOP_NOTE_BYTES];
+    Str erasure = status_erasure(room, sink->status_columns);
+    write_console(sink, erasure.len, (const u8*)erasure.data);
     sink->status_columns = 0;
+    platform_write_when_stopped(Str{});
     flush_console(sink);
 }
 

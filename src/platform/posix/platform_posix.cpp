@@ -230,11 +230,14 @@ void platform_remove_file(Str path) {
     if (name) unlink(name);
 }
 
-// What a stop must remove, kept where a signal handler can reach it without allocating.
+// What a stop must remove and write, kept where a signal handler can reach it without allocating.
 static char stop_paths[STOP_SLOTS][PATH_MAX + 1];
+static char stop_note[STOP_NOTE_BYTES];
+static volatile sig_atomic_t stop_note_len;  // bytes of stop_note to write; 0 for none
 static volatile pid_t running_command;  // the command started, to pass SIGTERM on to; 0 for none
 
 static void on_stop(int signal) {
+    if (stop_note_len > 0 && write(STDERR_FILENO, stop_note, (size_t)stop_note_len) < 0) stop_note_len = 0;
     for (char* path : stop_paths)
         if (path[0]) unlink(path);
     if (signal == SIGTERM && running_command > 0) kill(running_command, SIGTERM);
@@ -245,23 +248,34 @@ static void on_stop(int signal) {
     raise(signal);
 }
 
-void platform_remove_when_stopped(i32 slot, Str path) {
+static void catch_stops() {
     static i32 catching;
-    if (!catching) {
-        catching = 1;
-        struct sigaction action = {};
-        action.sa_handler = on_stop;
-        sigemptyset(&action.sa_mask);
-        const int stops[] = {SIGINT, SIGTERM, SIGHUP};
-        for (int signal : stops) sigaddset(&action.sa_mask, signal);
-        for (int signal : stops) sigaction(signal, &action, nullptr);
-    }
+    if (catching) return;
+    catching = 1;
+    struct sigaction action = {};
+    action.sa_handler = on_stop;
+    sigemptyset(&action.sa_mask);
+    const int stops[] = {SIGINT, SIGTERM, SIGHUP};
+    for (int signal : stops) sigaddset(&action.sa_mask, signal);
+    for (int signal : stops) sigaction(signal, &action, nullptr);
+}
+
+void platform_remove_when_stopped(i32 slot, Str path) {
+    catch_stops();
     // The slot is emptied first, so that a stop meanwhile never sees half a path.
     stop_paths[slot][0] = 0;
     if (path.len == 0 || path.len > PATH_MAX) return;
     __builtin_memcpy(stop_paths[slot] + 1, path.data + 1, (size_t)path.len - 1);
     stop_paths[slot][path.len] = 0;
     stop_paths[slot][0] = path.data[0];
+}
+
+void platform_write_when_stopped(Str text) {
+    catch_stops();
+    stop_note_len = 0;
+    if (text.len > STOP_NOTE_BYTES) return;
+    if (text.len > 0) __builtin_memcpy(stop_note, text.data, (size_t)text.len);
+    stop_note_len = (sig_atomic_t)text.len;
 }
 
 OsHandle platform_start_command(const StrNode* words, Arena* arena, i32* found, OsHandle* errors) {

@@ -190,18 +190,26 @@ void platform_remove_file(Str path) {
 }
 
 static WCHAR stop_paths[STOP_SLOTS][32768];  // what a stop removes, in the system's form
+static WCHAR stop_note[STOP_NOTE_BYTES];      // what a stop writes to the console first
+static volatile long stop_note_len;           // units of stop_note to write; 0 for none
 
-// Ctrl-C, Ctrl-Break or the console's closing: the new files go, and the program ends as a program
-// that Ctrl-C stops does.
+// Ctrl-C, Ctrl-Break or the console's closing: the note goes to the console, the new files go, and
+// the program ends as a program that Ctrl-C stops does.
 static BOOL WINAPI on_stop(DWORD) {
+    DWORD written = 0;
+    if (stop_note_len > 0) WriteConsoleW(GetStdHandle(STD_ERROR_HANDLE), stop_note, (DWORD)stop_note_len, &written, nullptr);
     for (WCHAR* path : stop_paths)
         if (path[0]) DeleteFileW(path);
     ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
-void platform_remove_when_stopped(i32 slot, Str path) {
+static void catch_stops() {
     static i32 catching;
     if (!catching) catching = SetConsoleCtrlHandler(on_stop, 1);
+}
+
+void platform_remove_when_stopped(i32 slot, Str path) {
+    catch_stops();
     stop_paths[slot][0] = 0;
     if (path.len == 0 || path.len > 32767) return;
     static u16 units[32768];
@@ -209,6 +217,14 @@ void platform_remove_when_stopped(i32 slot, Str path) {
     if (n > 32767) return;
     for (i64 i = n - 1; i >= 0; i--) stop_paths[slot][i] = units[i];
     stop_paths[slot][n] = 0;
+}
+
+void platform_write_when_stopped(Str text) {
+    catch_stops();
+    stop_note_len = 0;
+    if (text.len > STOP_NOTE_BYTES) return;
+    for (i64 i = 0; i < text.len; i++) stop_note[i] = (WCHAR)str_at(text, i);
+    stop_note_len = (long)text.len;
 }
 
 static HANDLE running_command;  // the process started, until it is waited for
