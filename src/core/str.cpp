@@ -47,8 +47,9 @@ static i64 find_any_general(Str s, Str set) {
         const void* hit = __builtin_memchr(s.data, set.data[0], (size_t)s.len);
         return hit ? (const char*)hit - s.data : -1;
     }
-    Block first = block_of((u8)set.data[0]), second = block_of((u8)set.data[set.len > 1 ? 1 : 0]),
-          third = block_of((u8)set.data[set.len > 2 ? 2 : 0]);
+    Block first = block_of((u8)set.data[0]), second = block_of((u8)set.data[1]);
+    if (set.len == 2) return block_scan(s.data, s.len, [&](Block b, i64, i64) { return block_mask((b == first) | (b == second)); });
+    Block third = block_of((u8)set.data[2]);
     return block_scan(s.data, s.len, [&](Block b, i64, i64) { return block_mask((b == first) | (b == second) | (b == third)); });
 }
 
