@@ -572,11 +572,11 @@ TEST(Progress, LinesDispatchedAsTheyArriveGiveTheSameDocument) {
 // any other text and at the end; never drawn with the trace or without a console; what the command
 // writes to its standard error passed on whole, with no status line inside one of its lines.
 TEST(Progress, TheStatusLineIsKeptOnAConsoleOnly) {
-    std::string log;
+    std::string log;  // its directories' names hold a character of two bytes, which takes one column
     for (int d = 0; d < 4; d++) {
-        log += "make[1]: Entering directory '/src/a-rather-long-directory-name/number-" + std::to_string(d) + "'\n";
+        log += "make[1]: Entering directory '/src/a-rather-long-directory-n\xC3\xA4me/number-" + std::to_string(d) + "'\n";
         for (int i = 0; i < 20; i++) log += "gcc -c f" + std::to_string(i) + ".c\n";
-        log += "make[1]: Leaving directory '/src/a-rather-long-directory-name/number-" + std::to_string(d) + "'\n";
+        log += "make[1]: Leaving directory '/src/a-rather-long-directory-n\xC3\xA4me/number-" + std::to_string(d) + "'\n";
     }
     struct Case {
         std::vector<std::string> args;
@@ -588,21 +588,21 @@ TEST(Progress, TheStatusLineIsKeptOnAConsoleOnly) {
         std::string shown;   // what the console shows at the end
     } cases[] = {
         {{"ferrule"}, true, 60, 200, "",
-         {"ferrule: 29 entries, 0.0 MB read, last in /src/a-rather-long-directory-name/number-1",
-          "ferrule: 80 entries, 0.0 MB read, last in /src/a-rather-long-directory-name/number-3"}, ""},
-        {{"ferrule"}, true, 60, 0, "", {"ferrule: 29 entries, 0.0 MB read, last in ...ather-long-directory-name/number-1"}, ""},
-        {{"ferrule"}, true, 60, 40, "", {"ferrule: 29 entries, 0.0 MB read", "ferrule: 80 entries, 0.0 MB read"}, ""},
-        {{"ferrule"}, true, 60, 60, "", {"ferrule: 29 entries, 0.0 MB read, last in ...-name/number-1"}, ""},
-        {{"ferrule"}, true, 60, 56, "", {"ferrule: 29 entries, 0.0 MB read, last in ...e/number-1"}, ""},
+         {"ferrule: 28 entries, 0.0 MB read, last in /src/a-rather-long-directory-n\xC3\xA4me/number-1",
+          "ferrule: 80 entries, 0.0 MB read, last in /src/a-rather-long-directory-n\xC3\xA4me/number-3"}, ""},
+        {{"ferrule"}, true, 60, 0, "", {"ferrule: 28 entries, 0.0 MB read, last in ...ather-long-directory-n\xC3\xA4me/number-1"}, ""},
+        {{"ferrule"}, true, 60, 40, "", {"ferrule: 28 entries, 0.0 MB read", "ferrule: 80 entries, 0.0 MB read"}, ""},
+        {{"ferrule"}, true, 60, 60, "", {"ferrule: 28 entries, 0.0 MB read, last in ...-n\xC3\xA4me/number-1"}, ""},
+        {{"ferrule"}, true, 60, 56, "", {"ferrule: 28 entries, 0.0 MB read, last in ...e/number-1"}, ""},
         {{"ferrule"}, true, 0, 0, "", {}, ""},
         {{"ferrule", "-v"}, true, 60, 0, "", {}, "-"},
         {{"ferrule"}, false, 60, 0, "", {}, ""},
         {{"ferrule", "-o", "-"}, true, 60, 0, "", {}, ""},
         {{"ferrule", "-o", "db.json", "--", "make"}, true, 60, 200, "make: warning one\nmake: warning two\n",
-         {"ferrule: 60 entries, 0.0 MB read, last in /src/a-rather-long-directory-name/number-2"},
+         {"ferrule: 60 entries, 0.0 MB read, last in /src/a-rather-long-directory-n\xC3\xA4me/number-2"},
          "make: warning one\nmake: warning two\nferrule: db.json now holds 80 entries\n"},
         {{"ferrule", "-o", "db.json", "--", "make"}, true, 60, 200, "make: warning one\nmake: warn",
-         {"ferrule: 60 entries, 0.0 MB read, last in /src/a-rather-long-directory-name/number-2"},
+         {"ferrule: 60 entries, 0.0 MB read, last in /src/a-rather-long-directory-n\xC3\xA4me/number-2"},
          "make: warning one\nmake: warnferrule: db.json now holds 80 entries\n"},
     };
     for (const Case& c : cases) {

@@ -57,8 +57,7 @@ static void report_failed_output(const StdSink* out_sink, Output* err, Str what)
 }
 
 // Once the streams exist, a stop flushes what they hold before it says why (which erases the status
-// line); when memory ran out, it
-// says how much of the input had been read.
+// line); when memory ran out, it says how much of the input had been read.
 static void fail_with_streams(void* context, Str what, i32 out_of_memory) {
     Program* program = (Program*)context;
     begin_message(program->err);

@@ -32,7 +32,9 @@ static Str status_text(Output* text, i64 entries, i64 bytes_read, Str directory,
     put_byte(text, '.');
     put_byte(text, (u8)('0' + tenths % 10));
     write_str(text, " MB read"_s);
-    i64 left = room - utf8_characters(Str{text->length, text->buffer}) - 10;
+    // So far the text is ASCII: a byte is a column.
+    if (text->length >= room) return Str{room, text->buffer};
+    i64 left = room - text->length - 10;
     if (directory.len > 0 && left >= 12) {
         write_str(text, ", last in "_s);
         if (utf8_characters(directory) > left) {
@@ -41,7 +43,7 @@ static Str status_text(Output* text, i64 entries, i64 bytes_read, Str directory,
         }
         write_str(text, directory);
     }
-    return str_take(Str{text->length, text->buffer}, room);
+    return Str{text->length, text->buffer};
 }
 
 void progress_update(Progress* progress, i64 entries, i64 bytes_read, Str directory) {
