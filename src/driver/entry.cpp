@@ -138,20 +138,27 @@ static void dispatch_arrived(Program* program, Str cwd) {
     if (!program->progress.sink || raw.len < 3 || input_is_utf16(raw)) return;
     Dispatcher* d = &program->dispatcher;
     if (!d->out) dispatch_begin(d, cwd, &program->main_arena, program->out, program->err, 0);
-    i64 entries = dispatch_available(d, input_as_utf8(raw, nullptr), 0);
-    progress_update(&program->progress, entries, raw.len, Str{d->last_directory_len, d->last_directory});
+    dispatch_available(d, input_as_utf8(raw, nullptr), 0);
 }
 
-// The input to its end, and the command's standard error too when it is passed on.
+static void show_progress(Program* program) {
+    const Dispatcher* d = &program->dispatcher;
+    progress_update(&program->progress, d->total_objects, program->input.text.len, Str{d->last_directory_len, d->last_directory});
+}
+
+// The input to its end, and the command's standard error too when it is passed on; the status line
+// is brought up to date after each piece of either, so that it comes back soon after a line passed on.
 static void read_input(Program* program, Arena* input_arena, Str cwd) {
     i32 open = program->reads_input;
     while (open || program->command_errors) {
         i32 ready = 2;
         if (open) ready = program->command_errors ? platform_wait_readable(program->in, program->command_errors) : 1;
         if (ready & 2) pass_on_errors(program);
-        if (!(ready & 1)) continue;
-        open = read_input_piece(program->in, input_arena, &program->input) > 0;
-        dispatch_arrived(program, cwd);
+        if (ready & 1) {
+            open = read_input_piece(program->in, input_arena, &program->input) > 0;
+            dispatch_arrived(program, cwd);
+        }
+        show_progress(program);
     }
 }
 
