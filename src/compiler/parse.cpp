@@ -71,13 +71,12 @@ static i64 exact_entry_general(Str token) {
     return value_option_index.slots[slot].data ? value_option_index.entry_of_slot[slot] : -1;
 }
 
-// The fast kernel: an entry equal to the token has its length and its second and third bytes, so a
-// token for which no entry has all of them is not hashed at all.
+// The fast kernel: an entry equal to the token has its length and its second byte, so a token for
+// which no entry has both is not hashed at all.
 static i64 exact_entry_fast(Str token) {
     if (token.len < 2 || token.len >= 64) return -1;
-    u64 candidates = value_option_index.by_length[token.len] & value_option_index.by_second_byte[str_at(token, 1)];
-    if (token.len > 2) candidates &= value_option_index.by_third_byte[str_at(token, 2)];
-    return candidates ? exact_entry_general(token) : -1;
+    if (!(value_option_index.by_length[token.len] & value_option_index.by_second_byte[str_at(token, 1)])) return -1;
+    return exact_entry_general(token);
 }
 
 i64 value_option_find(Str token) {
