@@ -92,7 +92,9 @@ static CompilerKind classify_pieces(Str rest) {
 }
 
 CompilerName classify_compiler_name(Str word) {
-    Str name = str_trim(word);
+    // The scanner's words are trimmed already; a word from elsewhere may not be.
+    i32 untrimmed = word.len > 0 && (byte_is(str_at(word, 0), BYTE_SPACE) || byte_is(str_at(word, word.len - 1), BYTE_SPACE));
+    Str name = untrimmed ? str_trim(word) : word;
     name = str_strip_quotes(name, "\""_s);
     name = str_strip_quotes(name, "'"_s);
     name = str_strip_suffix(name, ".exe"_s);
