@@ -27,7 +27,7 @@ TEST(CompilerName, Classified) {
         {"CL.EXE", COMPILER_UNKNOWN, "CL"}, {"gcc-12.", COMPILER_UNKNOWN, ""}, {"ccache", COMPILER_UNKNOWN, ""},
         {"GCC", COMPILER_UNKNOWN, ""}, {"", COMPILER_UNKNOWN, ""}, {"make", COMPILER_UNKNOWN, ""},
         {"gcc-ar-gcc", COMPILER_GCC, ""}, {"clang++-posix", COMPILER_UNKNOWN, ""}, {"clang++-win32", COMPILER_UNKNOWN, ""},
-        {"clang-posix", COMPILER_UNKNOWN, ""},
+        {"clang-posix", COMPILER_UNKNOWN, ""}, {" gcc", COMPILER_GCC, "gcc"}, {"cl.exe\t", COMPILER_MSVC, "cl"},
     };
     for (const Case& c : cases) {
         CompilerName n = classify_compiler_name(str_of(c.word));
