@@ -120,7 +120,8 @@ TEST(Output, JsonStringAcrossTheBufferEdge) {
 
 // Every writer, near the buffer's edge, against the general rule: the same bytes put one at a time
 // with put_byte, escaped one at a time. Texts of every length up to 48, plain or with a byte to
-// escape (or a line feed) first, in the middle or last, at every fill level from 1,990 to 2,048, at a
+// escape (or a line feed) first, in the middle or last, and a few longer ones that end in escapes, at
+// every fill level from 1,990 (or where their longest escape needs the room) to 2,048, at a
 // line start or not, indented by 12 spaces or by none; the bytes and the flushes must be the same. Texts of nothing but
 // six-byte escapes start where their longest form begins to need the room.
 std::string json_escaped(const std::string& s) {
@@ -144,6 +145,8 @@ TEST(Output, EveryWriterNearTheBufferEdgeWritesWhatPutByteWould) {
             for (int at : {0, n / 2, n - 1})
                 if (n > 0) texts.push_back({std::string(at, 'x') + special + std::string(n - 1 - at, 'y'), 1990});
     }
+    for (int n : {64, 65, 130})  // texts escaped in more than one piece
+        texts.push_back({std::string(n - 3, 'x') + "\"\x01\\", OUTPUT_CAPACITY - 6 * n - 40});
     for (int writer : {STR, LINE, JSON_STR, JSON_ITEM, JSON_ITEMS}) {
         for (const auto& [text, first_fill] : texts) {
             for (int fill = first_fill; fill <= OUTPUT_CAPACITY; fill++) {

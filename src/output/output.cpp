@@ -67,12 +67,14 @@ static void store_indentation(Output* out) {
 }
 
 // Appends bytes that hold no line feed, with the same line-start and buffer-full rules as put_byte:
-// a run of at most a block, with room for its line's indentation and a block to spare, goes in as one
-// block (put_byte would not flush on the way); longer runs are copied as far as the buffer holds them.
+// a run of at most two blocks, with room for its line's indentation and two blocks to spare, goes in
+// as its first and its last block (put_byte would not flush on the way); longer runs are copied as far
+// as the buffer holds them.
 static void write_within_line(Output* out, const char* p, i64 n) {
-    if (n > 0 && n <= BLOCK_BYTES && OUTPUT_CAPACITY - out->length >= pending_spaces(out) + BLOCK_BYTES) {
+    if (n > 0 && n <= 2 * BLOCK_BYTES && OUTPUT_CAPACITY - out->length >= pending_spaces(out) + 2 * BLOCK_BYTES) {
         store_indentation(out);
         block_store(out->buffer + out->length, block_load(p, n));
+        if (n > BLOCK_BYTES) block_store(out->buffer + out->length + n - BLOCK_BYTES, block_load(p + n - BLOCK_BYTES, BLOCK_BYTES));
         out->length += n;
         return;
     }
@@ -238,18 +240,29 @@ static void write_json_str_general(Output* out, Str s) {
 
 enum { ESCAPE_PIECE = 64 };
 
-// Stored whole where the buffer has the room; elsewhere a piece at a time is escaped into a scratch
-// area and copied on by write_within_line, which flushes exactly when the buffer is full.
-static void write_json_str_fast(Output* out, Str s) {
-    if (store_json_str(out, Str{}, s, 0)) return;
-    put_byte(out, '"');
-    while (s.len > 0) {
-        char scratch[6 * ESCAPE_PIECE + BLOCK_BYTES];
+// The quoted, escaped text, and a comma after it when `comma` is set, made in a scratch area a piece
+// at a time and copied on by write_within_line, which flushes exactly when the buffer is full: a text
+// of up to a piece goes on in one copy.
+static void write_json_pieces(Output* out, Str s, i32 comma) {
+    char scratch[6 * ESCAPE_PIECE + BLOCK_BYTES + 3];
+    char* end = scratch;
+    *end++ = '"';
+    for (;;) {
         Str piece = str_take(s, ESCAPE_PIECE);
-        write_within_line(out, scratch, json_escape_into(scratch, piece) - scratch);
+        end = json_escape_into(end, piece);
         s = str_skip(s, piece.len);
+        if (s.len == 0) break;
+        write_within_line(out, scratch, end - scratch);
+        end = scratch;
     }
-    put_byte(out, '"');
+    *end++ = '"';
+    if (comma) *end++ = ',';
+    write_within_line(out, scratch, end - scratch);
+}
+
+// Stored whole where the buffer has the room; elsewhere made and copied on a piece at a time.
+static void write_json_str_fast(Output* out, Str s) {
+    if (!store_json_str(out, Str{}, s, 0)) write_json_pieces(out, s, 0);
 }
 
 void write_json_str(Output* out, Str s) { fast_or_general(write_json_str_fast, write_json_str_general)(out, s); }
@@ -269,8 +282,7 @@ static void write_json_item_general(Output* out, Str label, Str s, i32 more) {
         return;
     }
     write_str_fast(out, label);
-    write_json_str_fast(out, s);
-    if (more) put_byte(out, ',');
+    write_json_pieces(out, s, more);
     put_byte(out, '\n');
 }
 
