@@ -6,18 +6,27 @@
 #include "core/fast_paths.h"
 
 // A fixed-capacity byte sink: the finished word, which never holds more bytes than the raw word.
+// Its storage has a block more than its capacity, so that a short run goes in as whole blocks.
 struct ByteBuffer {
     i64 capacity;  // bytes that fit
-    char* data;    // first byte of the storage
+    char* data;    // first byte of the storage, capacity + BLOCK_BYTES bytes
     i64 count;     // bytes written so far
 };
 
-static void push_bytes(ByteBuffer* buffer, const char* bytes, i64 n) {
+// Runs of up to two blocks are stored as their first and their last block (the same one, or two
+// that overlap); the bytes stored past the run lie in the spare block and are overwritten or given
+// back.
+[[gnu::always_inline]] static inline void push_bytes(ByteBuffer* buffer, const char* bytes, i64 n) {
     if (n > buffer->capacity - buffer->count) fail("internal error: word buffer overflow"_s);
     if (n <= 0) return;
-    if (n == 1) buffer->data[buffer->count] = *bytes;
-    else __builtin_memcpy(buffer->data + buffer->count, bytes, (size_t)n);
+    char* dst = buffer->data + buffer->count;
     buffer->count += n;
+    if (n == 1) *dst = *bytes;
+    else if (n > 2 * BLOCK_BYTES) __builtin_memcpy(dst, bytes, (size_t)n);
+    else {
+        block_store(dst, block_load(bytes, n));
+        if (n > BLOCK_BYTES) block_store(dst + n - BLOCK_BYTES, block_load(bytes + n - BLOCK_BYTES, BLOCK_BYTES));
+    }
 }
 
 // A word whose text before its first slash or backslash ends in a dot, or in a letter and a colon, is
@@ -76,7 +85,7 @@ static i64 literal_run_fast(ShellState state, Str rest, OrdinaryMarks* marks) {
 // for the word's bytes (see shell_ordinary_run).
 static Str unquote_word(Str word, Arena* arena, OrdinaryMarks* marks) {
     // Only the bytes written are kept: no need to zero-fill.
-    ByteBuffer out = {word.len, arena_take(arena, word.len, 1, 1), 0};
+    ByteBuffer out = {word.len, arena_take(arena, word.len + BLOCK_BYTES, 1, 1), 0};
     ShellState state = UNQUOTED;
     Str rest = word;
     while (rest.len > 0) {
