@@ -116,10 +116,11 @@ TEST(Scanner, FinishedWordsOfWholeCommands) {
     for (const Case& c : cases) EXPECT_EQ(split(c.in), c.words) << testing::PrintToString(c.in);
 }
 
-// Plain runs are tested a block of 16 bytes at a time, so the same words are cut at every offset.
+// Plain runs are tested an aligned stretch of MARKS_BYTES at a time, so the same words are cut at
+// every offset in it.
 TEST(Scanner, WordsAcrossBlockBoundaries) {
     using V = std::vector<std::string>;
-    for (int lead = 1; lead <= 32; lead++) {
+    for (int lead = 1; lead <= MARKS_BYTES; lead++) {
         std::string first(lead, 'a');
         std::string line = first + " -I../include/hash_454 x -DHAVE_gc_11=1 'q r' obj/crypto_180.o;b\\ c ..\\s\\a.c 'y'\\z ..\\\\s'x y'"
                            " a`b c`.c [[a] b]].c x$(y z)w \"q \\\" r\"s {t u}v ((a) b))c\n";

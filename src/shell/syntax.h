@@ -2,6 +2,7 @@
 // unquoted text, the quoting state machine, the operators, and the run of ordinary bytes.
 #pragma once
 #include "core/bytes.h"
+#include "core/fast_paths.h"
 
 // The quoting state within one shell word. A stretch opened in unquoted text runs to its closer;
 // there is no nesting.
@@ -104,14 +105,57 @@ i32 match_control_operator(Cursor* cursor);
 i32 is_control_operator(Str word);
 i32 is_redirection_word(Str word);
 
-// What the tests of earlier runs learnt of one aligned block of 16 bytes, kept while a text is read
-// from front to back so that each block is tested once. The zero value knows no block.
+enum { MARKS_BYTES = 64 };
+
+// What the tests of earlier runs learnt of one aligned stretch of MARKS_BYTES bytes, kept while a text
+// is read from front to back so that each stretch is tested once. The zero value knows none.
 struct OrdinaryMarks {
-    const char* block;  // start of the block tested last, or null
-    u32 flagged;        // bit i: byte i of that block failed the quick test for ordinary bytes
+    const char* block;  // start of the stretch tested last, or null
+    u64 flagged;        // bit i: byte i of that stretch failed the quick test for ordinary bytes
 };
+
+// The flags of the MARKS_BYTES aligned bytes at p, bit i for byte i: set where the byte fails a quick
+// test for ordinary bytes, which every byte that is not ordinary fails, and a few that are.
+u64 shell_flagged_in_marks(const char* p);
+
+// The general rule: a byte at a time, by the table.
+inline i64 ordinary_run_general(Str s, OrdinaryMarks*) {
+    i64 n = 0;
+    while (n < s.len && shell_byte(str_at(s, n)) == SHELL_ORDINARY) n++;
+    return n;
+}
+
+// The fast kernel: MARKS_BYTES aligned bytes at a time, each such stretch tested once, so that runs
+// that follow one another in it reuse its marks. An aligned stretch lies within one memory page, so
+// reading all of it is safe even where it starts before s or ends after it; the bits of those bytes
+// are never used. A run that ends at its first byte needs no marks: words that start with a quote
+// are common, and their stretch often needs no test.
+inline i64 ordinary_run_fast(Str s, OrdinaryMarks* marks) {
+    i64 n = 0;
+    while (n < s.len) {
+        const char* at = s.data + n;
+        const char* block = (const char*)((uintptr_t)at & ~(uintptr_t)(MARKS_BYTES - 1));
+        if (block != marks->block) {
+            if (shell_byte(str_at(s, n)) != SHELL_ORDINARY) return n;
+            marks->block = block;
+            marks->flagged = shell_flagged_in_marks(block);
+        }
+        u64 flagged = marks->flagged >> (at - block);
+        if (!flagged) {
+            n += MARKS_BYTES - (at - block);
+            continue;
+        }
+        n += __builtin_ctzll(flagged);
+        if (n >= s.len) return s.len;
+        if (shell_byte(str_at(s, n)) != SHELL_ORDINARY) return n;
+        n++;
+    }
+    return s.len;
+}
 
 // Length of the run at the front of s of ordinary bytes: no quote, opener, backslash, blank, line
 // end, comment sign or operator byte. The marks must come from earlier runs over the same bytes,
-// unchanged since.
-i64 shell_ordinary_run(Str s, OrdinaryMarks* marks);
+// unchanged since. It is defined here so that the scanner's and the unquoter's loops inline it.
+inline i64 shell_ordinary_run(Str s, OrdinaryMarks* marks) {
+    return fast_or_general(ordinary_run_fast, ordinary_run_general)(s, marks);
+}
