@@ -9,13 +9,42 @@ static RawWord word_before(Str input, i64 i, i64 consumed, i32 ends_line, i64 or
     return RawWord{Str{i, input.data}, consumed, ends_line, i > 0 && ordinary_end == i};
 }
 
-// An operator word at the start of the input; one always matches. Redirections start with "&", "<"
-// or ">" and go first, so that "&>" is one rather than "&" and ">".
-static RawWord operator_word(Str input) {
+// The general rule: the length of the operator at the start of the input, by the tables; one always
+// matches. Redirections start with "&", "<" or ">" and go first, so that "&>" is one rather than "&"
+// and ">".
+static i64 operator_length_general(Str input) {
     Cursor cursor = {input, 0};
     u8 b = str_at(input, 0);
     if (!((b == '&' || b == '<' || b == '>') && match_redirection(&cursor))) match_control_operator(&cursor);
-    return word_before(input, cursor.pos, cursor.pos, 0, 0);
+    return cursor.pos;
+}
+
+// The fast kernel: by the operator's first bytes, with the longest of the tables' operators that
+// start with them, which is the one the tables' order finds first.
+static i64 operator_length_fast(Str input) {
+    u8 second = input.len > 1 ? str_at(input, 1) : 0, third = input.len > 2 ? str_at(input, 2) : 0;
+    switch (str_at(input, 0)) {
+    case '&':
+        if (second == '>') return third == '>' || third == '|' ? 3 : 2;
+        return second == '&' ? 2 : 1;
+    case '>':
+        return second == '|' || second == '>' || second == '&' ? 2 : 1;
+    case '<':
+        if (second == '<') return third == '<' || third == '-' ? 3 : 2;
+        return second == '&' || second == '>' ? 2 : 1;
+    case ';':
+        if (second == ';') return third == '&' ? 3 : 2;
+        return second == '&' ? 2 : 1;
+    case '|':
+        return second == '|' || second == '&' ? 2 : 1;
+    default:
+        return operator_length_general(input);
+    }
+}
+
+static RawWord operator_word(Str input) {
+    i64 n = fast_or_general(operator_length_fast, operator_length_general)(input);
+    return word_before(input, n, n, 0, 0);
 }
 
 // A comment runs to the next line feed, which is left for the next line.
