@@ -28,11 +28,19 @@ TEST(CompilerName, Classified) {
         {"GCC", COMPILER_UNKNOWN, ""}, {"", COMPILER_UNKNOWN, ""}, {"make", COMPILER_UNKNOWN, ""},
         {"gcc-ar-gcc", COMPILER_GCC, ""}, {"clang++-posix", COMPILER_UNKNOWN, ""}, {"clang++-win32", COMPILER_UNKNOWN, ""},
         {"clang-posix", COMPILER_UNKNOWN, ""}, {" gcc", COMPILER_GCC, "gcc"}, {"cl.exe\t", COMPILER_MSVC, "cl"},
+        {"g++.EXE", COMPILER_GCC, "g++"}, {"cc\r", COMPILER_GCC, "cc"}, {"tcc'", COMPILER_GCC, "tcc"}, {"icx ", COMPILER_GCC, "icx"},
+        {"gcc:", COMPILER_UNKNOWN, ""}, {"/usr/bin/", COMPILER_UNKNOWN, ""},
     };
     for (const Case& c : cases) {
         CompilerName n = classify_compiler_name(str_of(c.word));
         EXPECT_EQ(n.kind, c.kind) << c.word;
         if (!c.name.empty()) EXPECT_EQ(string_of(n.name), c.name) << c.word;
+        // The search over a line's words, which skips words it sees at once to name none, agrees.
+        Arena a = arena_over(block, sizeof block);
+        StrList words = {};
+        list_append(&words, &a, str_of(c.word));
+        Str directory = "/top"_s;
+        EXPECT_EQ(find_compiler_invocation(&words, &directory, &a).kind, c.kind) << "searched: " << c.word;
     }
 }
 

@@ -39,11 +39,15 @@ enum { NAME_COUNT = sizeof compiler_names / sizeof compiler_names[0], LONGEST_NA
 struct NameCandidates {
     u16 by_first_byte[256];             // bit i: compiler_names[i] starts with this byte
     u16 by_length[LONGEST_NAME + 1];    // bit i: compiler_names[i] has this length
-    constexpr NameCandidates() : by_first_byte(), by_length() {
+    u8 may_end_name[256];               // 1: a name ends with this byte, or it is one that is taken
+                                        // off the end of a word before its name is read
+    constexpr NameCandidates() : by_first_byte(), by_length(), may_end_name() {
         for (int i = 0; i < NAME_COUNT; i++) {
             by_first_byte[(u8)compiler_names[i].name.data[0]] |= (u16)(1 << i);
             by_length[compiler_names[i].name.len] |= (u16)(1 << i);
+            may_end_name[(u8)compiler_names[i].name.data[compiler_names[i].name.len - 1]] = 1;
         }
+        for (const char* p = "\"' \t\n\reE"; *p; p++) may_end_name[(u8)*p] = 1;  // quotes, white space, ".exe"
     }
 };
 static constexpr NameCandidates name_candidates;
@@ -113,11 +117,14 @@ CompilerName classify_compiler_name(Str word) {
 // The general rule: every word is taken apart.
 static CompilerName searched_name_general(Str word) { return classify_compiler_name(word); }
 
-// The fast kernel: every compiler name holds a "c", a "z" or a "+", so a word with none of them names
-// none, and most words before the compiler (the launcher, other commands and their arguments) have
-// none.
+// The fast kernel: most words before the compiler (the launcher, other commands and their arguments)
+// are soon seen to name none. A word without a "-" is one piece, which ends where the word does once
+// quotes, white space and ".exe" are taken off, so its last byte must end a name or be one of those.
+// And every compiler name holds a "c", a "z" or a "+".
 static CompilerName searched_name_fast(Str word) {
-    if (str_find_any(word, "cz+"_s) < 0) return CompilerName{COMPILER_UNKNOWN, word};
+    CompilerName none = {COMPILER_UNKNOWN, word};
+    if (word.len > 0 && !name_candidates.may_end_name[str_at(word, word.len - 1)] && str_find_any(word, "-"_s) < 0) return none;
+    if (str_find_any(word, "cz+"_s) < 0) return none;
     return classify_compiler_name(word);
 }
 
