@@ -125,9 +125,9 @@ TEST(Scanner, WordsAcrossBlockBoundaries) {
     for (int lead = 1; lead <= MARKS_BYTES; lead++) {
         std::string first(lead, 'a');
         std::string line = first + " -I../include/hash_454 x -DHAVE_gc_11=1 'q r' obj/crypto_180.o;b\\ c ..\\s\\a.c 'y'\\z ..\\\\s'x y'"
-                           " a`b c`.c [[a] b]].c x$(y z)w \"q \\\" r\"s {t u}v ((a) b))c\n";
+                           " a`b c`.c [[a] b]].c x$(y z)w \"q \\\" r\"s {t u}v ((a) b))c abcdefgh'i j'klmnopqrs " + std::string(70, 'b') + "\n";
         V expected = {first, "-I../include/hash_454", "x", "-DHAVE_gc_11=1", "q r", "obj/crypto_180.o", ";", "b c", "../s/a.c", "yz", "../sx y",
-                      "a`b c`.c", "[[a] b]].c", "x$(y z)w", "q \" rs", "{t u}v", "((a) b))c"};
+                      "a`b c`.c", "[[a] b]].c", "x$(y z)w", "q \" rs", "{t u}v", "((a) b))c", "abcdefghi jklmnopqrs", std::string(70, 'b')};
         EXPECT_EQ(split(line), expected) << lead;
     }
 }

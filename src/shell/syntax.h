@@ -110,8 +110,11 @@ enum { MARKS_BYTES = 64 };
 // What the tests of earlier runs learnt of one aligned stretch of MARKS_BYTES bytes, kept while a text
 // is read from front to back so that each stretch is tested once. The zero value knows none.
 struct OrdinaryMarks {
-    const char* block;  // start of the stretch tested last, or null
-    u64 flagged;        // bit i: byte i of that stretch failed the quick test for ordinary bytes
+    const char* block;     // start of the stretch tested last, or null
+    u64 flagged;           // bit i: byte i of that stretch failed the quick test for ordinary bytes
+    const char* earlier;   // start of the stretch tested before it, or null: the unquoter walks a
+                           // word again from its start, which may lie in it
+    u64 earlier_flagged;   // its bits
 };
 
 // The flags of the MARKS_BYTES aligned bytes at p, bit i for byte i: set where the byte fails a quick
@@ -137,8 +140,12 @@ inline i64 ordinary_run_fast(Str s, OrdinaryMarks* marks) {
         const char* block = (const char*)((uintptr_t)at & ~(uintptr_t)(MARKS_BYTES - 1));
         if (block != marks->block) {
             if (shell_byte(str_at(s, n)) != SHELL_ORDINARY) return n;
+            const char* other = marks->block;
+            u64 other_flagged = marks->flagged;
+            marks->flagged = block == marks->earlier ? marks->earlier_flagged : shell_flagged_in_marks(block);
             marks->block = block;
-            marks->flagged = shell_flagged_in_marks(block);
+            marks->earlier = other;
+            marks->earlier_flagged = other_flagged;
         }
         u64 flagged = marks->flagged >> (at - block);
         if (!flagged) {
