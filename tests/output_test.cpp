@@ -203,8 +203,8 @@ TEST(Output, ListDumps) {
 // The trace's memo writes what write_str_list writes, byte for byte and flush for flush, for a line's
 // words and then for the lists that recognition and parsing make of them: runs of the same nodes (one
 // unlinked at the front, the front cut off), a list with a node unlinked inside, and a list of other
-// nodes; at the edges of what the memo keeps (256 items, 8 KiB of lines) and from buffer fills around
-// a flush.
+// nodes; after a label and at a negative level; at the edges of what the memo keeps (256 items, 8 KiB
+// of lines) and from buffer fills around a flush.
 TEST(TraceLists, WriteWhatTheListWriterWrites) {
     alignas(8) static char block[1 << 16];
     static TraceLists lists;
@@ -236,8 +236,12 @@ TEST(TraceLists, WriteWhatTheListWriterWrites) {
             list_unlink(&words, words.head->next);
             both(words);
             both(others);
-            for (Bound* b : {&with_memo, &without}) b->out->indent = 0;
-            both(front);
+            for (Bound* b : {&with_memo, &without}) write_str(b->out.get(), "Tokens: "_s);
+            both(words);
+            for (int indent : {0, -1}) {
+                for (Bound* b : {&with_memo, &without}) b->out->indent = (int8_t)indent;
+                both(front);
+            }
             std::string what = std::to_string(c.items) + " items of " + std::to_string(c.length) + ", fill " + std::to_string(fill);
             ASSERT_EQ(with_memo.capture.flushes, without.capture.flushes) << what;
             ASSERT_EQ(with_memo.text(), without.text()) << what;

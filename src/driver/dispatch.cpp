@@ -67,6 +67,21 @@ static const Str mode_lines[3] = {
 
 // One line off the front of the input; 0, with nothing done, when it is a directory line that more
 // input could still change.
+static char* copy_text(char* dst, Str s) {
+    __builtin_memcpy(dst, s.data, (size_t)s.len);
+    return dst + s.len;
+}
+
+// "-> +N command objects (total = T)", a blank line and the rule that end a line's trace, written as
+// two texts with their numbers in place: each is most often short enough to be stored whole.
+static void trace_objects_added(Output* err, i64 n, i64 total) {
+    char text[48];
+    char* end = format_int(copy_text(text, "-> +"_s), n);
+    write_str(err, Str{copy_text(end, " command objects"_s) - text, text});
+    end = format_int(copy_text(text, " (total = "_s), total);
+    write_line(err, Str{copy_text(end, ")\n\n---\n"_s) - text, text});
+}
+
 static i32 run_iteration(Dispatcher* d, Str* rest, i32 at_end) {
     MakeLine line = read_make_line(*rest);
     DirectoryPath path = {};
@@ -85,13 +100,7 @@ static i32 run_iteration(Dispatcher* d, Str* rest, i32 at_end) {
     } else {
         n = shell_line(d, rest);
     }
-    if (d->verbose) {
-        write_str(d->err, "-> +"_s);
-        write_int(d->err, n);
-        write_str(d->err, " command objects (total = "_s);
-        write_int(d->err, d->total_objects + n);
-        write_line(d->err, ")\n\n---\n"_s);
-    }
+    if (d->verbose) trace_objects_added(d->err, n, d->total_objects + n);
     d->total_objects += n;
     return 1;
 }

@@ -43,24 +43,21 @@ void put_byte(Output* out, u8 b) {
     if (b == '\n') out->at_line_start = 1;
 }
 
-// The spaces the next byte gets: the line's indentation when a line starts there, else none.
-static i64 pending_spaces(const Output* out) {
-    return out->at_line_start ? 4 * (i64)(out->indent > 0 ? out->indent : 0) : 0;
+// The spaces the next byte gets: the line's indentation when a line starts there, else none. A
+// negative level becomes 0 there, as start_line makes it; callers write a byte after asking.
+static i64 pending_spaces(Output* out) {
+    return out->at_line_start ? output_indentation(out) : 0;
 }
 
-// Stores n spaces at dst, where there is room for them and a block more: a block at a time, the first
-// unconditionally, since most lines need just one.
-static void store_spaces(char* dst, i64 n) {
+void store_spaces(char* dst, i64 n) {
     Block spaces = block_of(' ');
     block_store(dst, spaces);
     for (i64 i = BLOCK_BYTES; i < n; i += BLOCK_BYTES) block_store(dst + i, spaces);
 }
 
-// What start_line does, for a caller that has made sure the buffer holds the spaces and a block more:
-// the spaces go in as whole blocks.
-static void store_indentation(Output* out) {
-    if (!out->at_line_start) return;
-    i64 spaces = output_indentation(out);
+// What start_line does, for a caller that has asked pending_spaces and made sure the buffer holds
+// them and a block more: the spaces go in as whole blocks (a block of them even when there are none).
+static void store_indentation(Output* out, i64 spaces) {
     store_spaces(out->buffer + out->length, spaces);
     out->length += spaces;
     out->at_line_start = 0;
@@ -71,8 +68,9 @@ static void store_indentation(Output* out) {
 // as its first and its last block (put_byte would not flush on the way); longer runs are copied as far
 // as the buffer holds them.
 static void write_within_line(Output* out, const char* p, i64 n) {
-    if (n > 0 && n <= 2 * BLOCK_BYTES && OUTPUT_CAPACITY - out->length >= pending_spaces(out) + 2 * BLOCK_BYTES) {
-        store_indentation(out);
+    i64 spaces = n > 0 ? pending_spaces(out) : 0;
+    if (n > 0 && n <= 2 * BLOCK_BYTES && OUTPUT_CAPACITY - out->length >= spaces + 2 * BLOCK_BYTES) {
+        store_indentation(out, spaces);
         block_store(out->buffer + out->length, block_load(p, n));
         if (n > BLOCK_BYTES) block_store(out->buffer + out->length + n - BLOCK_BYTES, block_load(p + n - BLOCK_BYTES, BLOCK_BYTES));
         out->length += n;
@@ -88,15 +86,16 @@ static void write_within_line(Output* out, const char* p, i64 n) {
 // text would start an indented line, so such a text is left to the caller, except at indentation 0,
 // where a line start adds nothing. Returns 0 and writes nothing when the text is not stored.
 [[gnu::always_inline]] static inline i32 store_short_text(Output* out, Str s, i32 line) {
-    if (s.len <= 0 || s.len >= 2 * BLOCK_BYTES || OUTPUT_CAPACITY - out->length < pending_spaces(out) + 2 * BLOCK_BYTES)
-        return 0;
+    if (s.len <= 0 || s.len >= 2 * BLOCK_BYTES) return 0;
+    i64 spaces = pending_spaces(out);
+    if (OUTPUT_CAPACITY - out->length < spaces + 2 * BLOCK_BYTES) return 0;
     i32 spans_two_blocks = s.len > BLOCK_BYTES;
     Block first = block_load(s.data, s.len);
     Block last = spans_two_blocks ? block_load(s.data + s.len - BLOCK_BYTES, BLOCK_BYTES) : first;
     u32 line_feeds = spans_two_blocks ? block_mask(first == '\n') | block_mask(last == '\n')
                                       : block_mask(first == '\n') & ((1u << s.len) - 1);
     if (line_feeds && out->indent > 0) return 0;
-    store_indentation(out);
+    store_indentation(out, spaces);
     block_store(out->buffer + out->length, first);
     if (spans_two_blocks) block_store(out->buffer + out->length + s.len - BLOCK_BYTES, last);
     out->length += s.len;
@@ -136,7 +135,7 @@ static void write_line_fast(Output* out, Str s) {
 
 void write_line(Output* out, Str s) { fast_or_general(write_line_fast, write_line_general)(out, s); }
 
-void write_int(Output* out, i64 value) {
+char* format_int(char* dst, i64 value) {
     uint64_t magnitude = value < 0 ? 0 - (uint64_t)value : (uint64_t)value;
     char digits[20];
     i64 n = 0;
@@ -144,8 +143,14 @@ void write_int(Output* out, i64 value) {
         digits[19 - n++] = (char)('0' + magnitude % 10);
         magnitude /= 10;
     } while (magnitude > 0);
-    if (value < 0) put_byte(out, '-');
-    write_str(out, Str{n, digits + 20 - n});
+    if (value < 0) *dst++ = '-';
+    __builtin_memcpy(dst, digits + 20 - n, (size_t)n);
+    return dst + n;
+}
+
+void write_int(Output* out, i64 value) {
+    char text[20];
+    write_str(out, Str{format_int(text, value) - text, text});
 }
 
 // Writes the JSON escape of a byte that cannot stand as it is into out (room for six bytes); returns
@@ -214,8 +219,9 @@ static char* json_escape_into(char* dst, Str s) {
 // more and a block to spare. put_byte would flush nothing on the way then, so the bytes and the
 // flushes are the same. Returns 0 and writes nothing when that much room is not there.
 [[gnu::always_inline]] static inline i32 store_json_str(Output* out, Str label, Str s, i64 after) {
-    if (OUTPUT_CAPACITY - out->length < pending_spaces(out) + label.len + 6 * s.len + 2 + after + BLOCK_BYTES) return 0;
-    store_indentation(out);
+    i64 spaces = pending_spaces(out);
+    if (OUTPUT_CAPACITY - out->length < spaces + label.len + 6 * s.len + 2 + after + BLOCK_BYTES) return 0;
+    store_indentation(out, spaces);
     if (label.len > 0 && label.len <= BLOCK_BYTES) block_store(out->buffer + out->length, block_load(label.data, label.len));
     else if (label.len > 0) __builtin_memcpy(out->buffer + out->length, label.data, (size_t)label.len);
     out->length += label.len;

@@ -22,6 +22,8 @@ void put_byte(Output* out, u8 b);
 void write_str(Output* out, Str s);
 void write_line(Output* out, Str s);
 void write_int(Output* out, i64 value);
+// The decimal form of value, "-" first when it is negative, at dst (room for 20 bytes); returns its end.
+char* format_int(char* dst, i64 value);
 void write_json_str(Output* out, Str s);
 // A JSON value on a line of its own: the label as it is (such as an object key), the JSON string,
 // "," when more items follow, and a line feed.
@@ -37,6 +39,9 @@ void output_append(Output* out, const char* p, i64 n);
 // The spaces of the current line's indentation; a negative level counts as 0, and becomes it.
 i64 output_indentation(Output* out);
 
+// Stores n spaces at dst, where there is room for them and a block more: a block at a time, the first
+// unconditionally, since most lines need just one.
+void store_spaces(char* dst, i64 n);
 // For writers that store whole lines straight into a buffer (the trace's memo of word lists): stores
 // the item lines of write_json_items from *node on, each indented by spaces, while the room before
 // limit holds the next one with every byte at its longest escape. Notes where each line ends (as an
