@@ -15,24 +15,15 @@ struct StrList {
     i64 count;      // number of nodes
 };
 
-// Links a node whose next and prev are null after the list's last node.
-inline void list_link_last(StrList* list, StrNode* node) {
-    if (!list->head) {
-        list->head = list->tail = node;
-        list->count = 1;
-        return;
-    }
-    node->prev = list->tail;
-    list->tail->next = node;
+// Inlined where lists are built: the allocation is a bump, and the node is made whole in one store,
+// linked after the list's last node, without zero-filling it first.
+inline void list_append(StrList* list, Arena* arena, Str value) {
+    StrNode* node = (StrNode*)arena_take(arena, 1, sizeof(StrNode), 8);
+    *node = StrNode{value, nullptr, list->tail};
+    if (list->tail) list->tail->next = node;
+    else list->head = node;
     list->tail = node;
     list->count++;
-}
-
-// Inlined where lists are built: the allocation is a bump, and the node is linked last.
-inline void list_append(StrList* list, Arena* arena, Str value) {
-    StrNode* node = (StrNode*)arena_alloc(arena, 1, sizeof(StrNode), 8);
-    node->value = value;
-    list_link_last(list, node);
 }
 
 Str list_unlink(StrList* list, StrNode* node);
