@@ -196,20 +196,40 @@ static u32 json_special(Block b) { return block_mask((b < 0x20) | (b == '"') | (
     return dst;
 }
 
+// json_escape_blockwise for a string of at most two blocks whose bytes to escape are the set bits of
+// special (bit i for byte i): the runs between them go in as their first and their last block.
+[[gnu::noinline]] static char* json_escape_marked(char* dst, Str s, u32 special) {
+    i64 done = 0;
+    for (;;) {
+        i64 next = special ? __builtin_ctz(special) : s.len;
+        i64 run = next - done;
+        if (run > 0) {
+            block_store(dst, block_load(s.data + done, run));
+            if (run > BLOCK_BYTES) block_store(dst + run - BLOCK_BYTES, block_load(s.data + next - BLOCK_BYTES, BLOCK_BYTES));
+            dst += run;
+        }
+        if (!special) return dst;
+        dst += json_escape_byte(str_at(s, next), dst);
+        done = next + 1;
+        special &= special - 1;
+    }
+}
+
 // Writes s escaped as the inside of a JSON string at dst, with room as for json_escape_blockwise, and
-// returns its end. Most strings are at most two blocks and need no escape: their first block and the
-// block that ends with their last byte (the same one, or two that overlap) are tested and stored whole.
+// returns its end. Most strings are at most two blocks: their first block and the block that ends
+// with their last byte (the same one, or two that overlap) are tested, and stored whole when nothing
+// needs an escape; else their marks say where the escapes go.
 static char* json_escape_into(char* dst, Str s) {
     if (s.len > 0 && s.len <= 2 * BLOCK_BYTES) {
         i32 spans_two_blocks = s.len > BLOCK_BYTES;
         Block first = block_load(s.data, s.len);
         Block last = spans_two_blocks ? block_load(s.data + s.len - BLOCK_BYTES, BLOCK_BYTES) : first;
-        u32 special = spans_two_blocks ? json_special(first) | json_special(last) : json_special(first) & ((1u << s.len) - 1);
-        if (!special) {
-            block_store(dst, first);
-            if (spans_two_blocks) block_store(dst + s.len - BLOCK_BYTES, last);
-            return dst + s.len;
-        }
+        u32 special = spans_two_blocks ? json_special(first) | json_special(last) << (s.len - BLOCK_BYTES)
+                                       : json_special(first) & ((1u << s.len) - 1);
+        if (special) return json_escape_marked(dst, s, special);
+        block_store(dst, first);
+        if (spans_two_blocks) block_store(dst + s.len - BLOCK_BYTES, last);
+        return dst + s.len;
     }
     return json_escape_blockwise(dst, s);
 }
