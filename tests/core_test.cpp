@@ -164,6 +164,10 @@ TEST(List, AppendUnlinkAndPop) {
     EXPECT_EQ(list.count, 0);
     EXPECT_EQ(list.head, nullptr);
     EXPECT_EQ(list.tail, nullptr);
+    for (Str s : {"x"_s, "y"_s}) list_append(&list, &a, s);
+    EXPECT_EQ(string_of(list_pop_front(&list)), "x");
+    EXPECT_EQ(list.head->prev, nullptr);
+    EXPECT_EQ(list.head, list.tail);
 }
 
 void unlink_foreign_node() {

@@ -2,7 +2,7 @@
 #include "core/list.h"
 #include "core/fail.h"
 
-[[noreturn]] static void list_corrupt() { fail("internal error: corrupt list"_s); }
+void list_corrupt() { fail("internal error: corrupt list"_s); }
 
 Str list_unlink(StrList* list, StrNode* node) {
     if (!node || list->count <= 0) list_corrupt();
@@ -17,11 +17,6 @@ Str list_unlink(StrList* list, StrNode* node) {
     Str value = node->value;
     *node = StrNode{};
     return value;
-}
-
-Str list_pop_front(StrList* list) {
-    if (!list->head) return Str{};
-    return list_unlink(list, list->head);
 }
 
 StrList list_cut_before(StrList* list, StrNode* node, i64 count) {

@@ -27,7 +27,25 @@ inline void list_append(StrList* list, Arena* arena, Str value) {
 }
 
 Str list_unlink(StrList* list, StrNode* node);
-Str list_pop_front(StrList* list);
+// Stops the program: the list's links or its count contradict each other.
+[[noreturn]] void list_corrupt();
+
+// The first value, its node unlinked as list_unlink does; nothing for an empty list. Inlined: the
+// search for the compiler drops the words before it one by one.
+inline Str list_pop_front(StrList* list) {
+    StrNode* node = list->head;
+    if (!node) return Str{};
+    if (node->prev || list->count <= 0) list_corrupt();
+    list->head = node->next;
+    if (node->next) node->next->prev = nullptr;
+    else if (list->tail == node) list->tail = nullptr;
+    else list_corrupt();
+    list->count--;
+    if ((list->count == 0) != (list->head == nullptr)) list_corrupt();
+    Str value = node->value;
+    *node = StrNode{};
+    return value;
+}
 // Cuts the list before node: its first count nodes, which end right before node, become the list
 // returned, and the list keeps node and what follows. The nodes stay the same.
 StrList list_cut_before(StrList* list, StrNode* node, i64 count);
