@@ -336,18 +336,38 @@ static void write_json_items_general(Output* out, const StrNode* first) {
         write_json_item_general(out, Str{}, node->value, node->next != nullptr);
 }
 
-// Items that start at a line start all have the same indentation: while the buffer holds the next
-// line even with every byte at its longest escape, and a block to spare, the lines go straight in one
-// after another, with the place in the buffer kept in hand; write_json_item_fast would store the same
-// bytes and flush nothing on the way.
+// Hands on what put_byte would have handed on by the time the bytes stored past OUTPUT_CAPACITY were
+// written, and moves the rest to the front. The lines from start on are item lines indented by
+// spaces: when the one that runs across the capacity starts too near it for its indentation,
+// start_line hands on the bytes before that line; otherwise the buffer fills up to the capacity. So
+// only the last `spaces` bytes before the capacity are searched for the line's start.
+static void hand_on_past_capacity(Output* out, const char* start, i64 spaces) {
+    const char* capacity = out->buffer + OUTPUT_CAPACITY;
+    const char* line = capacity;  // the start of that line, where it lies within `spaces` of the capacity
+    while (line > start && line > capacity - spaces && line[-1] != '\n') line--;
+    i64 cut = line > capacity - spaces ? line - out->buffer : OUTPUT_CAPACITY;
+    out->flush_fn(out->sink, cut, out->buffer);
+    out->length -= cut;
+    __builtin_memcpy(out->buffer, out->buffer + cut, (size_t)out->length);
+}
+
+// Items that start at a line start all have the same indentation: while the buffer with its slack
+// holds the next line even with every byte at its longest escape, and a block to spare, the lines go
+// straight in one after another, with the place in the buffer kept in hand. Then the bytes past the
+// capacity are handed on as put_byte would have, and the items go on; one too long for the room there
+// is written by write_json_item_fast.
 static void write_json_items_fast(Output* out, const StrNode* first) {
     const StrNode* node = first;
     while (node) {
         if (out->at_line_start && out->indent >= 0) {
             i64 spaces = output_indentation(out);
-            const char* limit = out->buffer + OUTPUT_CAPACITY - spaces - 4 - BLOCK_BYTES;
-            out->length = json_store_items(out->buffer + out->length, limit, &node, spaces, nullptr, nullptr) - out->buffer;
+            const char* limit = out->buffer + OUTPUT_CAPACITY + OUTPUT_SLACK - spaces - 4 - BLOCK_BYTES;
+            char* start = out->buffer + out->length;
+            char* end = json_store_items(start, limit, &node, spaces, nullptr, nullptr);
+            out->length = end - out->buffer;
+            if (out->length > OUTPUT_CAPACITY) hand_on_past_capacity(out, start, spaces);
             if (!node) return;
+            if (end > start) continue;
         }
         write_json_item_fast(out, Str{}, node->value, node->next != nullptr);
         node = node->next;

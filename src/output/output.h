@@ -2,14 +2,16 @@
 #pragma once
 #include "core/list.h"
 
-enum { OUTPUT_CAPACITY = 2048 };
+// The buffer is handed on OUTPUT_CAPACITY bytes at a time; the item writer may store past that into
+// the slack, and then hands on those bytes and moves the rest to the front.
+enum { OUTPUT_CAPACITY = 2048, OUTPUT_SLACK = 512 };
 
 typedef void (*FlushFn)(void* sink, i64 length, const char* bytes);
 
 // Created zero-filled, then bound to a sink; not at a line start until the first line feed.
 struct Output {
     i64 length;                    // bytes waiting in buffer
-    char buffer[OUTPUT_CAPACITY];  // pending output
+    char buffer[OUTPUT_CAPACITY + OUTPUT_SLACK];  // pending output, at most OUTPUT_CAPACITY bytes between writes
     i32 at_line_start;             // 1 when the next byte begins a line
     int8_t indent;                 // nesting level, four spaces each; negative counts as 0
     void* sink;                    // handed to flush_fn, never looked at here
