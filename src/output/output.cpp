@@ -340,11 +340,20 @@ static void write_json_items_general(Output* out, const StrNode* first) {
 // written, and moves the rest to the front. The lines from start on are item lines indented by
 // spaces: when the one that runs across the capacity starts too near it for its indentation,
 // start_line hands on the bytes before that line; otherwise the buffer fills up to the capacity. So
-// only the last `spaces` bytes before the capacity are searched for the line's start.
+// only the last `spaces` bytes before the capacity are searched for the line's start, a block at a
+// time from the end.
 static void hand_on_past_capacity(Output* out, const char* start, i64 spaces) {
     const char* capacity = out->buffer + OUTPUT_CAPACITY;
-    const char* line = capacity;  // the start of that line, where it lies within `spaces` of the capacity
-    while (line > start && line > capacity - spaces && line[-1] != '\n') line--;
+    const char* from = capacity - spaces > start ? capacity - spaces : start;
+    const char* line = from;  // the start of that line, where it lies after from; else from
+    for (const char* p = capacity; p > from; p -= BLOCK_BYTES) {
+        i64 n = p - from < BLOCK_BYTES ? p - from : BLOCK_BYTES;
+        u32 line_feeds = block_mask(block_load(p - BLOCK_BYTES, BLOCK_BYTES) == '\n') >> (BLOCK_BYTES - n);
+        if (line_feeds) {
+            line = p - n + 32 - __builtin_clz(line_feeds);
+            break;
+        }
+    }
     i64 cut = line > capacity - spaces ? line - out->buffer : OUTPUT_CAPACITY;
     out->flush_fn(out->sink, cut, out->buffer);
     out->length -= cut;
