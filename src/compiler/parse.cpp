@@ -79,10 +79,9 @@ static i64 exact_entry_fast(Str token) {
     return exact_entry_general(token);
 }
 
-i64 value_option_find(Str token) {
-    if (value_option_index.count == 0) index_fill();
-    return fast_or_general(exact_entry_fast, exact_entry_general)(token);
-}
+// The position in value_options of the entry equal to token, or -1, once the index is filled: a
+// command's parsing fills it before its first option.
+static i64 value_option_find(Str token) { return fast_or_general(exact_entry_fast, exact_entry_general)(token); }
 
 // The general rule: the first entry, in table order, that the option starts with, or -1.
 static i64 prefix_entry_general(Str option) {
@@ -194,6 +193,7 @@ static StrNode* parse_option(ParseState* state, StrList* tokens, StrNode* node) 
 ParsedCommand parse_compiler_command(CompilerInvocation* invocation, Arena* arena) {
     ParseState state = {};
     if (invocation->kind != COMPILER_GCC) return state.command;
+    if (value_option_index.count == 0) index_fill();
     StrList* tokens = &invocation->tokens;
     for (StrNode* node = tokens->head->next; node;) {
         Str token = node->value;

@@ -46,7 +46,5 @@ enum : i64 {
     VALUE_INDEX_SLOTS = 256,
 };
 
-// The position in value_options of the entry equal to token, found through the hash index, or -1.
-i64 value_option_find(Str token);
 ParsedCommand parse_compiler_command(CompilerInvocation* invocation, Arena* arena);
 void trace_parsed_command(Output* err, TraceLists* lists, const ParsedCommand* command);
