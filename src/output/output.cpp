@@ -127,8 +127,22 @@ static void write_line_general(Output* out, Str s) {
     put_byte(out, '\n');
 }
 
+// A line of one byte other than a line feed (a bracket, a comma: most of the lines documents and
+// traces write) goes in as its indentation, the byte and a line feed, when the buffer has room for
+// them and a block more. Returns 0 and writes nothing otherwise.
+static i32 store_byte_line(Output* out, Str s) {
+    if (s.len != 1 || str_at(s, 0) == '\n') return 0;
+    i64 spaces = pending_spaces(out);
+    if (OUTPUT_CAPACITY - out->length < spaces + 2 + BLOCK_BYTES) return 0;
+    store_indentation(out, spaces);
+    out->buffer[out->length++] = s.data[0];
+    out->buffer[out->length++] = '\n';
+    out->at_line_start = 1;
+    return 1;
+}
+
 static void write_line_fast(Output* out, Str s) {
-    if (store_short_text(out, s, 1)) return;
+    if (store_byte_line(out, s) || store_short_text(out, s, 1)) return;
     write_str_fast(out, s);
     put_byte(out, '\n');
 }

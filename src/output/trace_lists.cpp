@@ -73,18 +73,6 @@ static void lists_write(Output* out, const TraceLists* lists, i64 from, i64 to) 
     put_byte(out, '\n');
 }
 
-// The line of a dump's bracket, as write_line writes it: stored straight in, after the line's
-// indentation when one starts here, where the buffer holds them and a block more.
-static void bracket_line(Output* out, Str bracket) {
-    i64 spaces = out->at_line_start ? output_indentation(out) : 0;
-    if (OUTPUT_CAPACITY - out->length < spaces + 2 + BLOCK_BYTES) return write_line(out, bracket);
-    store_spaces(out->buffer + out->length, spaces);
-    out->length += spaces;
-    out->buffer[out->length++] = bracket.data[0];
-    out->buffer[out->length++] = '\n';
-    out->at_line_start = 1;
-}
-
 // The general rule: every dump written anew.
 static void trace_str_list_general(Output* out, TraceLists*, StrList list) { write_str_list(out, list); }
 
@@ -93,7 +81,7 @@ static void trace_str_list_general(Output* out, TraceLists*, StrList list) { wri
 // line ends, and so do the words' bytes. The bytes and the flushes are those of write_str_list.
 static void trace_str_list_fast(Output* out, TraceLists* lists, StrList list) {
     if (!lists || list.count == 0) return write_str_list(out, list);
-    bracket_line(out, "["_s);
+    write_line(out, "["_s);
     out->indent++;
     i64 from = -1;
     if (out->at_line_start && out->indent >= 0) {
@@ -103,7 +91,7 @@ static void trace_str_list_fast(Output* out, TraceLists* lists, StrList list) {
     if (from >= 0) lists_write(out, lists, from, from + list.count);
     else write_json_items(out, list.head);
     out->indent--;
-    bracket_line(out, "]"_s);
+    write_line(out, "]"_s);
 }
 
 void trace_str_list(Output* out, TraceLists* lists, StrList list) {
