@@ -65,8 +65,7 @@ static const Str mode_lines[3] = {
     "Parsing mode: ENTER DIR"_s, "Parsing mode: LEAVE DIR"_s, "Parsing mode: SHELL"_s,
 };
 
-// One line off the front of the input; 0, with nothing done, when it is a directory line that more
-// input could still change.
+// Copies s to dst and returns its end.
 static char* copy_text(char* dst, Str s) {
     __builtin_memcpy(dst, s.data, (size_t)s.len);
     return dst + s.len;
@@ -82,6 +81,8 @@ static void trace_objects_added(Output* err, i64 n, i64 total) {
     write_line(err, Str{copy_text(end, ")\n\n---\n"_s) - text, text});
 }
 
+// One line off the front of the input; 0, with nothing done, when it is a directory line that more
+// input could still change.
 static i32 run_iteration(Dispatcher* d, Str* rest, i32 at_end) {
     MakeLine line = read_make_line(*rest);
     DirectoryPath path = {};

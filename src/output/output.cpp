@@ -49,7 +49,9 @@ static i64 pending_spaces(Output* out) {
     return out->at_line_start ? output_indentation(out) : 0;
 }
 
-void store_spaces(char* dst, i64 n) {
+// Stores n spaces at dst, where there is room for them and a block more: a block at a time, the first
+// unconditionally, since most lines need just one.
+static void store_spaces(char* dst, i64 n) {
     Block spaces = block_of(' ');
     block_store(dst, spaces);
     for (i64 i = BLOCK_BYTES; i < n; i += BLOCK_BYTES) block_store(dst + i, spaces);

@@ -10,12 +10,12 @@ typedef void (*FlushFn)(void* sink, i64 length, const char* bytes);
 
 // Created zero-filled, then bound to a sink; not at a line start until the first line feed.
 struct Output {
-    i64 length;                    // bytes waiting in buffer
-    char buffer[OUTPUT_CAPACITY + OUTPUT_SLACK];  // pending output, at most OUTPUT_CAPACITY bytes between writes
-    i32 at_line_start;             // 1 when the next byte begins a line
-    int8_t indent;                 // nesting level, four spaces each; negative counts as 0
-    void* sink;                    // handed to flush_fn, never looked at here
-    FlushFn flush_fn;              // takes the buffered bytes
+    i64 length;                                  // bytes waiting in buffer
+    char buffer[OUTPUT_CAPACITY + OUTPUT_SLACK];  // pending output: at most OUTPUT_CAPACITY bytes between writes
+    i32 at_line_start;                           // 1 when the next byte begins a line
+    int8_t indent;                               // nesting level, four spaces each; negative counts as 0
+    void* sink;                                  // handed to flush_fn, never looked at here
+    FlushFn flush_fn;                            // takes the buffered bytes
 };
 
 // The rule every writer follows: the indentation before the first byte of a line, then the byte,
@@ -41,9 +41,6 @@ void output_append(Output* out, const char* p, i64 n);
 // The spaces of the current line's indentation; a negative level counts as 0, and becomes it.
 i64 output_indentation(Output* out);
 
-// Stores n spaces at dst, where there is room for them and a block more: a block at a time, the first
-// unconditionally, since most lines need just one.
-void store_spaces(char* dst, i64 n);
 // For writers that store whole lines straight into a buffer (the trace's memo of word lists): stores
 // the item lines of write_json_items from *node on, each indented by spaces, while the room before
 // limit holds the next one with every byte at its longest escape. Notes where each line ends (as an
