@@ -29,8 +29,9 @@ std::vector<Raw> scan_command(const std::string& input, std::string* rest) {
     std::vector<Raw> words;
     Str s = str_of(input);
     OrdinaryMarks marks = {};
+    WordCuts cuts;
     for (;;) {
-        RawWord w = scan_raw_word(s, &marks);
+        RawWord w = scan_raw_word(s, &marks, &cuts);
         words.push_back({string_of(w.text), w.consumed, w.ends_line != 0});
         s = str_skip(s, w.consumed);
         if (w.ends_line || s.len == 0) break;
@@ -148,16 +149,25 @@ TEST(Unquote, FinishedFormOfRawWords) {
         {"\"C:\\Program Files\\x\"", "C:/Program Files/x"}, {".\\a\\ b", "./a b"}, {"ab:\\x", "ab:/x"},
         {"dir\\f.c", "dirf.c"}, {"src\\main.c", "srcmain.c"}, {"D:foo\\bar", "D:foobar"}, {"a/..\\b", "a/..b"},
         {"\"\"", ""}, {"''", ""}, {"\\", ""}, {"file\\", "file"}, {"\"abc", "abc"},
-        {"it's\nnext 'x'", "its\nnext x"}, {"2>&", "2>&"}, {"1:\\x", "1:x"},
+        {"it's\nnext 'x'", "its\nnext x"}, {"2>&", "2>&"}, {"1:\\x", "1:x"}, {"'a'\\b'c'\"d\"", "abcd"},
     };
+    // Each word is finished as it stands, and with the cuts the scanner notes where it scans as one raw
+    // word.
     for (const Case& c : cases) {
-        std::string bytes = c.raw;
-        Arena a = arena_over(block, sizeof block);
-        StrList list = {};
-        finish_word(str_of(bytes), 0, nullptr, &a, &list);
-        ASSERT_EQ(list.count, 1);
-        EXPECT_EQ(string_of(list.head->value), c.word) << testing::PrintToString(c.raw);
-        EXPECT_NE(list.head->value.data, bytes.data());
+        OrdinaryMarks marks = {};
+        WordCuts cuts;
+        RawWord raw = scan_raw_word(str_of(c.raw), &marks, &cuts);
+        bool one_word = !raw.ordinary && raw.text.len == (i64)c.raw.size();
+        const WordCuts* scanned = one_word ? &cuts : nullptr;
+        for (const WordCuts* given : {(const WordCuts*)nullptr, scanned}) {
+            std::string bytes = c.raw;  // a path word is rewritten in place
+            Arena a = arena_over(block, sizeof block);
+            StrList list = {};
+            finish_word(str_of(bytes), 0, given, nullptr, &a, &list);
+            ASSERT_EQ(list.count, 1);
+            EXPECT_EQ(string_of(list.head->value), c.word) << testing::PrintToString(c.raw) << (given ? " with cuts" : "");
+            EXPECT_NE(list.head->value.data, bytes.data());
+        }
     }
 }
 
@@ -165,7 +175,7 @@ TEST(Unquote, UnusedBufferGoesBackToTheArena) {
     std::string bytes = "'a'";
     Arena a = arena_over(block, sizeof block);
     StrList list = {};
-    finish_word(str_of(bytes), 0, nullptr, &a, &list);
+    finish_word(str_of(bytes), 0, nullptr, nullptr, &a, &list);
     EXPECT_EQ((char*)list.head, block + 8);  // the node follows the one-byte word, aligned
     EXPECT_EQ(string_of(list.head->value), "a");
 }

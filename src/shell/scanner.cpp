@@ -64,9 +64,10 @@ static i32 is_escaped_line_feed(Str input, i64 i) {
 // The general rule inside the stretch that the state opened: one step of the quoting state machine at
 // *p, unless the byte there is a line feed that no backslash escapes, which ends the command.
 // Returns the position of that line feed, or -1.
-static i64 stretch_general(Str input, i64* p, ShellState* state) {
+static i64 stretch_general(Str input, i64* p, ShellState* state, WordCuts* cuts) {
     if (str_at(input, *p) == '\n' && !is_escaped_line_feed(input, *p)) return *p;
     ShellStep step = shell_step(input, *p, *state);
+    word_cuts_note(cuts, *p, shell_step_dropped(input, *p, step, *state));
     *p += step.taken;
     *state = step.state;
     return -1;
@@ -75,7 +76,7 @@ static i64 stretch_general(Str input, i64* p, ShellState* state) {
 // The fast kernel: from *p on, the bytes that cannot matter are searched past, not stepped over one
 // by one; each byte that can is stepped by the general rule, until the stretch or the command ends, or
 // the input does.
-static i64 stretch_fast(Str input, i64* p, ShellState* state) {
+static i64 stretch_fast(Str input, i64* p, ShellState* state, WordCuts* cuts) {
     for (;;) {
         i64 k = str_find_any(Str{input.len - *p, input.data + *p}, shell_stretch_stops[*state]);
         if (k < 0) {
@@ -83,12 +84,12 @@ static i64 stretch_fast(Str input, i64* p, ShellState* state) {
             return -1;
         }
         *p += k;
-        i64 line_end = stretch_general(input, p, state);
+        i64 line_end = stretch_general(input, p, state, cuts);
         if (line_end >= 0 || *state == UNQUOTED || *p == input.len) return line_end;
     }
 }
 
-RawWord scan_raw_word(Str input, OrdinaryMarks* marks) {
+RawWord scan_raw_word(Str input, OrdinaryMarks* marks, WordCuts* cuts) {
     // Most words are a run of ordinary bytes ended by a blank or a line feed. Those bytes open, escape
     // or end nothing, and a word that starts with digits is a redirection only when an operator
     // follows them, so the rules below would cut the same word.
@@ -97,6 +98,7 @@ RawWord scan_raw_word(Str input, OrdinaryMarks* marks) {
         u8 end = str_at(input, run);
         if (end == ' ' || end == '\t' || end == '\n') return RawWord{Str{run, input.data}, run + 1, end == '\n', 1};
     }
+    cuts->count = 0;
     i64 len = input.len;
     i64 p = run, ordinary_end = run;  // the bytes before ordinary_end are all ordinary; scanning goes on at p
     ShellState state = UNQUOTED;
@@ -109,7 +111,7 @@ RawWord scan_raw_word(Str input, OrdinaryMarks* marks) {
     }
     while (p < len) {
         if (state != UNQUOTED) {
-            i64 line_end = fast_or_general(stretch_fast, stretch_general)(input, &p, &state);
+            i64 line_end = fast_or_general(stretch_fast, stretch_general)(input, &p, &state, cuts);
             if (line_end >= 0) return word_before(input, line_end, line_end + 1, 1, ordinary_end);
             continue;
         }
@@ -140,6 +142,7 @@ RawWord scan_raw_word(Str input, OrdinaryMarks* marks) {
             [[fallthrough]];
         default: {
             ShellStep step = shell_step(input, i, state);
+            word_cuts_note(cuts, i, shell_step_dropped(input, i, step, state));
             p = i + step.taken;
             state = step.state;
             break;
@@ -151,14 +154,20 @@ RawWord scan_raw_word(Str input, OrdinaryMarks* marks) {
 
 void split_shell_line(Str* input, Arena* arena, StrList* words) {
     OrdinaryMarks marks = {};
+    WordCuts cuts;
     Str rest = *input;
     for (;;) {
-        RawWord raw = scan_raw_word(rest, &marks);
+        RawWord raw = scan_raw_word(rest, &marks, &cuts);
         // A raw word never starts with a blank or a line end (either would have ended it there), and an
-        // ordinary one holds none: trimming changes only a word whose last byte is one.
+        // ordinary one holds none: trimming changes only a word whose last byte is one, whose cuts
+        // then no longer fit it.
         Str text = raw.text;
-        if (!raw.ordinary && text.len > 0 && byte_is(str_at(text, text.len - 1), BYTE_SPACE)) text = str_trim(text);
-        if (text.len > 0) finish_word(text, raw.ordinary, &marks, arena, words);
+        const WordCuts* text_cuts = &cuts;
+        if (!raw.ordinary && text.len > 0 && byte_is(str_at(text, text.len - 1), BYTE_SPACE)) {
+            text = str_trim(text);
+            text_cuts = nullptr;
+        }
+        if (text.len > 0) finish_word(text, raw.ordinary, text_cuts, &marks, arena, words);
         rest = Str{rest.len - raw.consumed, rest.data + raw.consumed};
         if (raw.ends_line || rest.len == 0) break;
     }

@@ -12,8 +12,9 @@ struct RawWord {
     i32 ordinary;  // 1 when text is not empty and all its bytes are ordinary (see shell_ordinary_run)
 };
 
-// The marks carry what earlier words of the same text learnt of its bytes; start them zero.
-RawWord scan_raw_word(Str input, OrdinaryMarks* marks);
+// The marks carry what earlier words of the same text learnt of its bytes; start them zero. The cuts
+// are set for a word that is not ordinary.
+RawWord scan_raw_word(Str input, OrdinaryMarks* marks, WordCuts* cuts);
 
 // Consumes one shell command from the front of *input and appends its finished words.
 void split_shell_line(Str* input, Arena* arena, StrList* words);

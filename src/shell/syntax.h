@@ -82,6 +82,34 @@ inline ShellStep shell_step(Str text, i64 i, ShellState state) {
     return ShellStep{STEP_ORDINARY, 1, state};
 }
 
+// How many of the bytes a step took at text[i] the finished word drops, always its first ones: a
+// quote that opens or closes, the backslash of an escape, and all of an escaped line feed (which
+// joins the lines) or of a backslash alone at the end. The rest of the step is kept as it is.
+inline i64 shell_step_dropped(Str text, i64 i, ShellStep step, ShellState before) {
+    switch (step.kind) {
+    case STEP_ESCAPE: return step.taken == 2 && str_at(text, i + 1) != '\n' ? 1 : step.taken;
+    case STEP_OPENER: return step.state == SINGLE_QUOTED || step.state == DOUBLE_QUOTED ? step.taken : 0;
+    case STEP_CLOSER: return before == SINGLE_QUOTED || before == DOUBLE_QUOTED ? step.taken : 0;
+    default: return 0;
+    }
+}
+
+enum { WORD_CUTS = 6 };
+
+// The bytes of a raw word that its finished form drops, as the scanner met them; a word with more
+// than WORD_CUTS is left to the unquoter's own walk.
+struct WordCuts {
+    i64 count;          // bytes dropped; their positions are known while it is at most WORD_CUTS
+    i64 at[WORD_CUTS];  // their positions in the word, ascending
+};
+
+inline void word_cuts_note(WordCuts* cuts, i64 at, i64 n) {
+    for (; n > 0; n--, at++) {
+        if (cuts->count < WORD_CUTS) cuts->at[cuts->count] = at;
+        cuts->count++;
+    }
+}
+
 // Ordered tables: the first entry that matches wins, so longer operators stand first.
 inline constexpr Str redirection_operators[] = {
     "&>>"_s, "&>|"_s, "&>"_s, ">|"_s, "<<<"_s, "<<-"_s, ">>"_s,

@@ -41,22 +41,6 @@ static i32 is_path_word(Str word) {
     return letter >= 'A' && letter <= 'Z';
 }
 
-// What a step keeps of the bytes it took: quotes that open or close are dropped, an escape keeps the
-// byte it escapes (none for a line feed, which a backslash joins to the next line), and everything
-// else is kept as it is.
-static Str kept_of_step(Str taken, ShellStep step, ShellState before) {
-    switch (step.kind) {
-    case STEP_ESCAPE:
-        return taken.len == 2 && str_at(taken, 1) != '\n' ? str_skip(taken, 1) : Str{};
-    case STEP_OPENER:
-        return step.state == SINGLE_QUOTED || step.state == DOUBLE_QUOTED ? Str{} : taken;
-    case STEP_CLOSER:
-        return before == SINGLE_QUOTED || before == DOUBLE_QUOTED ? Str{} : taken;
-    default:
-        return taken;
-    }
-}
-
 // How many bytes at the front of rest are kept as they are and can be copied in bulk. The general rule:
 // none, every byte goes through the state machine.
 static i64 literal_run_general(ShellState, Str, OrdinaryMarks*) { return 0; }
@@ -96,8 +80,8 @@ static Str unquote_word(Str word, Arena* arena, OrdinaryMarks* marks) {
             continue;
         }
         ShellStep step = shell_step(rest, 0, state);
-        Str kept = kept_of_step(Str{step.taken, rest.data}, step, state);
-        push_bytes(&out, kept.data, kept.len);
+        i64 dropped = shell_step_dropped(rest, 0, step, state);
+        push_bytes(&out, rest.data + dropped, step.taken - dropped);
         rest = Str{rest.len - step.taken, rest.data + step.taken};
         state = step.state;
     }
@@ -105,7 +89,8 @@ static Str unquote_word(Str word, Arena* arena, OrdinaryMarks* marks) {
     return Str{out.count, out.data};
 }
 
-static void finish_word_general(Str raw, OrdinaryMarks* marks, Arena* arena, StrList* words) {
+// The general rule: the word walked by the state machine, whatever the scanner saw.
+static void finish_word_general(Str raw, i32, const WordCuts*, OrdinaryMarks* marks, Arena* arena, StrList* words) {
     // Rewritten bytes need marks of their own; unchanged ones can use what the scanner learnt.
     OrdinaryMarks fresh = {};
     if (is_path_word(raw)) {
@@ -115,15 +100,30 @@ static void finish_word_general(Str raw, OrdinaryMarks* marks, Arena* arena, Str
     list_append(words, arena, unquote_word(raw, arena, marks ? marks : &fresh));
 }
 
-// A word of ordinary bytes holds no quote, escape, opener or backslash: it is no path word to rewrite,
-// and unquoting would copy it unchanged. The fast side shares it with the input instead: it is used
-// where it stands there, as the input lives as long as the run and its bytes are rewritten only
-// inside path words, never ordinary ones. The general rule copies it like any other word.
-static void finish_word_fast(Str raw, OrdinaryMarks*, Arena* arena, StrList* words) {
-    list_append(words, arena, raw);
+// The raw word less the bytes at the cuts, in the arena.
+static Str word_without_cuts(Str raw, const WordCuts* cuts, Arena* arena) {
+    ByteBuffer out = {raw.len, arena_take(arena, raw.len + BLOCK_BYTES, 1, 1), 0};
+    i64 from = 0;
+    for (i64 k = 0; k <= cuts->count; k++) {
+        i64 to = k < cuts->count ? cuts->at[k] : raw.len;
+        push_bytes(&out, raw.data + from, to - from);
+        from = to + 1;
+    }
+    arena_rewind(arena, out.data + out.count);
+    return Str{out.count, out.data};
 }
 
-void finish_word(Str raw, i32 ordinary, OrdinaryMarks* marks, Arena* arena, StrList* words) {
-    if (ordinary) fast_or_general(finish_word_fast, finish_word_general)(raw, marks, arena, words);
-    else finish_word_general(raw, marks, arena, words);
+// The fast kernel. A word of ordinary bytes holds no quote, escape, opener or backslash: it is no path
+// word to rewrite, and unquoting would copy it unchanged, so it is shared with the input instead: it
+// is used where it stands there, as the input lives as long as the run and its bytes are rewritten
+// only inside path words, never ordinary ones. Another word that is no path word is what the walk
+// keeps of it: all but the bytes the scanner's walk, the same steps, saw dropped.
+static void finish_word_fast(Str raw, i32 ordinary, const WordCuts* cuts, OrdinaryMarks* marks, Arena* arena, StrList* words) {
+    if (ordinary) return list_append(words, arena, raw);
+    if (cuts && cuts->count <= WORD_CUTS && !is_path_word(raw)) return list_append(words, arena, word_without_cuts(raw, cuts, arena));
+    finish_word_general(raw, ordinary, cuts, marks, arena, words);
+}
+
+void finish_word(Str raw, i32 ordinary, const WordCuts* cuts, OrdinaryMarks* marks, Arena* arena, StrList* words) {
+    fast_or_general(finish_word_fast, finish_word_general)(raw, ordinary, cuts, marks, arena, words);
 }
