@@ -35,7 +35,7 @@ Str list_unlink(StrList* list, StrNode* node);
 inline Str list_pop_front(StrList* list) {
     StrNode* node = list->head;
     if (!node) return Str{};
-    if (node->prev || list->count <= 0) list_corrupt();
+    if (list->count <= 0) list_corrupt();
     list->head = node->next;
     if (node->next) node->next->prev = nullptr;
     else if (list->tail == node) list->tail = nullptr;

@@ -40,18 +40,16 @@ static i64 find_any_general(Str s, Str set) {
 }
 
 // The fast kernel: one byte is the C library's memchr, unless s is one block, which is tested at
-// once; the program's other sets have two or three bytes, so a block of s at a time is tested against
-// all of them at once.
+// once as for a set of that byte twice; the program's other sets have two or three bytes, so a block
+// of s at a time is tested against all of them at once.
 [[gnu::always_inline]] static inline i64 find_any_fast(Str s, Str set) {
     if (set.len > 3) return find_any_general(s, set);
-    Block first = block_of((u8)set.data[0]);
-    if (set.len == 1 && s.len <= BLOCK_BYTES) return block_scan(s.data, s.len, [&](Block b, i64, i64) { return block_mask(b == first); });
-    if (set.len == 1) {
+    if (set.len == 1 && s.len > BLOCK_BYTES) {
         const void* hit = __builtin_memchr(s.data, set.data[0], (size_t)s.len);
         return hit ? (const char*)hit - s.data : -1;
     }
-    Block second = block_of((u8)set.data[1]);
-    if (set.len == 2) return block_scan(s.data, s.len, [&](Block b, i64, i64) { return block_mask((b == first) | (b == second)); });
+    Block first = block_of((u8)set.data[0]), second = block_of((u8)set.data[set.len > 1]);
+    if (set.len <= 2) return block_scan(s.data, s.len, [&](Block b, i64, i64) { return block_mask((b == first) | (b == second)); });
     Block third = block_of((u8)set.data[2]);
     return block_scan(s.data, s.len, [&](Block b, i64, i64) { return block_mask((b == first) | (b == second) | (b == third)); });
 }

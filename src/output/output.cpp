@@ -129,22 +129,8 @@ static void write_line_general(Output* out, Str s) {
     put_byte(out, '\n');
 }
 
-// A line of one byte other than a line feed (a bracket, a comma: most of the lines documents and
-// traces write) goes in as its indentation, the byte and a line feed, when the buffer has room for
-// them and a block more. Returns 0 and writes nothing otherwise.
-static i32 store_byte_line(Output* out, Str s) {
-    if (s.len != 1 || str_at(s, 0) == '\n') return 0;
-    i64 spaces = pending_spaces(out);
-    if (OUTPUT_CAPACITY - out->length < spaces + 2 + BLOCK_BYTES) return 0;
-    store_indentation(out, spaces);
-    out->buffer[out->length++] = s.data[0];
-    out->buffer[out->length++] = '\n';
-    out->at_line_start = 1;
-    return 1;
-}
-
 static void write_line_fast(Output* out, Str s) {
-    if (store_byte_line(out, s) || store_short_text(out, s, 1)) return;
+    if (store_short_text(out, s, 1)) return;
     write_str_fast(out, s);
     put_byte(out, '\n');
 }
@@ -370,7 +356,7 @@ static void hand_on_past_capacity(Output* out, const char* start, i64 spaces) {
             break;
         }
     }
-    i64 cut = line > capacity - spaces ? line - out->buffer : OUTPUT_CAPACITY;
+    i64 cut = line > capacity - spaces ? line - out->buffer : (i64)OUTPUT_CAPACITY;
     out->flush_fn(out->sink, cut, out->buffer);
     out->length -= cut;
     __builtin_memcpy(out->buffer, out->buffer + cut, (size_t)out->length);

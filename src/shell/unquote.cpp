@@ -90,7 +90,7 @@ static Str unquote_word(Str word, Arena* arena, OrdinaryMarks* marks) {
 }
 
 // The general rule: the word walked by the state machine, whatever the scanner saw.
-static void finish_word_general(Str raw, i32, const WordCuts*, OrdinaryMarks* marks, Arena* arena, StrList* words) {
+[[gnu::noinline]] static void finish_word_general(Str raw, i32, const WordCuts*, OrdinaryMarks* marks, Arena* arena, StrList* words) {
     // Rewritten bytes need marks of their own; unchanged ones can use what the scanner learnt.
     OrdinaryMarks fresh = {};
     if (is_path_word(raw)) {
